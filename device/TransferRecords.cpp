@@ -1,0 +1,200 @@
+#include "device/TransferRecords.h"
+
+#include <cstring>
+
+#include "app/LogFormat.h"
+
+namespace quorvel {
+
+const char kInitImgCommand[] = "New";
+const char kBlockImgCommand[] = "Img";
+const char kEndText[] = "End";
+const char kAckText[] = "Rcv";
+
+const char kNoImageLoadedText[] = "No image loaded";
+const char kSendingStatusText[] = "Sending picture. Please wait...";
+const char kImageTooBigText[] = "Image is too big.\nIt has not been sent";
+const char kImageNotSentText[] = "Image has not been sent";
+const char kImageSentText[] = "Image has been sent successfully";
+
+const char kLogNullChannel[] = "m_usbChannel null pointer";
+const char kLogFileOpened[] = "picture file successfuly opened";
+const char kLogInitByField[] = "init_img struct by field:";
+const char kLogInitAllBytes[] = "init_img struct all bytes:";
+const char kLogRcvFailInit[] = "rcv compare fail -- init";
+const char kLogCycleBegin[] = "cycle for sent picture begin";
+const char kLogBlockData[] = "img block data";
+const char kLogNowSent[] = "Now sent:";
+const char kLogEnd[] = "End";
+const char kLogLabelError[] = "Label error";
+
+namespace {
+
+// The numero sign of the Cyrillic ANSI code page, kept as the single byte
+// that existing logs carry.
+const char kNumeroByte = static_cast<char>(0xB9);
+
+void PutLe16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint16_t GetLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t GetLe32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+}  // namespace
+
+bool IsWithinTransferLimit(std::uint64_t fileLength) { return fileLength <= kMaxImageLength; }
+
+bool IsAcknowledgement(const std::string& reply) { return reply == kAckText; }
+
+std::int32_t BlockCount(std::uint32_t fileLength) {
+    return static_cast<std::int32_t>((std::uint64_t(fileLength) + kBlockDataSize - 1) / kBlockDataSize);
+}
+
+std::int32_t ProgressUpperBound(std::uint32_t fileLength) {
+    return static_cast<std::int32_t>(fileLength / kBlockDataSize) + 1;
+}
+
+std::int32_t ProgressStepCount(std::uint32_t fileLength) { return 1 + BlockCount(fileLength); }
+
+std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength) {
+    if (bytesSent >= fileLength) return 0;
+    const std::uint32_t left = fileLength - bytesSent;
+    return static_cast<std::int32_t>(left < kBlockDataSize ? left : kBlockDataSize);
+}
+
+bool PlanTransfer(std::uint64_t fileLength, TransferPlan& plan) {
+    if (!IsWithinTransferLimit(fileLength)) return false;
+    const auto length = static_cast<std::uint32_t>(fileLength);
+    TransferPlan p;
+    p.fileLength = length;
+    p.blockCount = BlockCount(length);
+    p.lastBlockLength = length == 0 ? 0 : static_cast<std::int32_t>(length - (p.blockCount - 1) * kBlockDataSize);
+    p.progressUpper = ProgressUpperBound(length);
+    p.progressSteps = ProgressStepCount(length);
+    plan = p;
+    return true;
+}
+
+std::string PreparedPictureBaseName(const std::string& picturePath) {
+    const std::size_t slash = picturePath.rfind('\\');
+    const std::string fileName = slash == std::string::npos ? picturePath : picturePath.substr(slash + 1);
+    return fileName.substr(0, fileName.find('.'));
+}
+
+std::string PreparedPictureFileName(const std::string& picturePath) {
+    return PreparedPictureBaseName(picturePath) + ".jpg";
+}
+
+std::string PreparedPicturePath(const std::string& sentPicturesFolder, const std::string& picturePath) {
+    return sentPicturesFolder + "\\" + PreparedPictureFileName(picturePath);
+}
+
+bool BuildInitImg(const std::string& name, std::uint32_t imageLength, InitImgRecord& out) {
+    out.fill(0);
+    if (name.size() > kMaxImageNameLength) return false;
+    if (name.find('\0') != std::string::npos) return false;
+    if (imageLength > kMaxImageLength) return false;
+
+    std::memcpy(out.data(), kInitImgCommand, 3);
+    out[3] = static_cast<std::uint8_t>(name.size());
+    std::memcpy(out.data() + kInitImgNameOffset, name.data(), name.size());
+    PutLe32(out.data() + kInitImgLengthOffset, imageLength);
+    return true;
+}
+
+bool FinishBlockImg(BlockImgRecord& record, std::size_t count) {
+    if (count == 0 || count > kBlockDataSize) return false;
+    std::memcpy(record.data(), kBlockImgCommand, 3);
+    record[3] = 0;
+    PutLe16(record.data() + kBlockImgLengthOffset, static_cast<std::uint16_t>(count));
+    std::memset(record.data() + kBlockImgDataOffset + count, 0, kBlockDataSize - count);
+    return true;
+}
+
+bool BuildBlockImg(const std::uint8_t* data, std::size_t count, BlockImgRecord& out) {
+    if (data == nullptr || count == 0 || count > kBlockDataSize) return false;
+    std::memmove(out.data() + kBlockImgDataOffset, data, count);
+    return FinishBlockImg(out, count);
+}
+
+bool ParseInitImg(const std::uint8_t* packet, std::size_t size, InitImgFields& out) {
+    if (packet == nullptr || size != kInitImgSize) return false;
+    if (std::memcmp(packet, kInitImgCommand, 3) != 0) return false;
+    const char* nameField = reinterpret_cast<const char*>(packet + kInitImgNameOffset);
+    const void* zero = std::memchr(nameField, 0, kInitImgNameFieldSize);
+    if (zero == nullptr) return false;
+    const std::size_t nameLength = static_cast<std::size_t>(static_cast<const char*>(zero) - nameField);
+    if (nameLength != packet[3]) return false;
+    const std::uint32_t imageLength = GetLe32(packet + kInitImgLengthOffset);
+    if (imageLength > kMaxImageLength) return false;
+
+    out.nameLength = packet[3];
+    out.name.assign(nameField, nameLength);
+    out.imageLength = imageLength;
+    return true;
+}
+
+bool ParseBlockImg(const std::uint8_t* packet, std::size_t size, BlockImgFields& out) {
+    if (packet == nullptr || size != kBlockImgSize) return false;
+    if (std::memcmp(packet, kBlockImgCommand, 3) != 0) return false;
+    const auto blockLength = static_cast<std::int16_t>(GetLe16(packet + kBlockImgLengthOffset));
+    if (blockLength < 1 || blockLength > static_cast<std::int16_t>(kBlockDataSize)) return false;
+    out.blockLength = blockLength;
+    out.data = packet + kBlockImgDataOffset;
+    return true;
+}
+
+std::vector<std::string> SendingBannerLines() {
+    return {"", std::string(60, '='), "", "_____ int WINAPI PicturesSending( LPVOID pVoid )____________"};
+}
+
+std::string CommandLogLine(const std::uint8_t* record) {
+    return "command = " + std::string(reinterpret_cast<const char*>(record), 3);
+}
+
+std::string NameLengthLogLine(std::int32_t nameLength) { return "img name length = " + FormatInt(nameLength); }
+
+std::string NameLogLine(const std::string& name) { return "img name = " + name; }
+
+std::string ImageLengthLogLine(std::uint32_t imageLength) {
+    const std::string n = FormatInt(static_cast<std::int32_t>(imageLength));
+    return "img length = " + n + " (" + n + ")";
+}
+
+std::string SendCommandLogLine(const std::uint8_t* record) {
+    return "! send:  ===>  " + std::string(reinterpret_cast<const char*>(record), 3);
+}
+
+std::string ReceiveLogLine(const std::string& reply) { return "! receive:  ===> " + reply; }
+
+std::string BlockHeaderLogLine(std::int32_t blockCounter) {
+    return std::string("block_img struct ") + kNumeroByte + FormatInt(blockCounter) + " ====> ";
+}
+
+std::string BlockLengthLogLine(std::int32_t bytesRead, std::int32_t blockLength) {
+    return "block length = " + FormatInt(bytesRead) + " (" + FormatInt(blockLength) + ")";
+}
+
+std::string BlockAllBytesLogLine(std::int32_t blockCounter) {
+    return std::string("block_img ") + kNumeroByte + FormatInt(blockCounter) + " all bytes ====> ";
+}
+
+std::string BytesSentLogLine(std::int32_t bytesSent) { return FormatInt(bytesSent); }
+
+std::string RcvFailBlockLogLine(std::int32_t blockNumber) {
+    return "rcv compare fail on block " + FormatInt(blockNumber);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,286 @@
+// ui_driver: drives another process's windows for the end-to-end tests.
+//
+//   ui_driver wait TITLE [ms]         wait for a visible top-level window whose
+//                                     title contains TITLE; print its title
+//   ui_driver gone TITLE [ms]         wait until no such window is left
+//   ui_driver title TITLE             print the window's full title
+//   ui_driver close TITLE             the close box (WM_SYSCOMMAND SC_CLOSE)
+//   ui_driver click TITLE ID          click a button; fails when disabled
+//                                     (the click is posted, so a modal window it
+//                                     opens does not block the driver)
+//   ui_driver enabled TITLE ID        print 1 or 0
+//   ui_driver visible TITLE ID        print 1 or 0
+//   ui_driver text TITLE ID           print a control's text
+//   ui_driver settext TITLE ID TEXT   set a control's text
+//   ui_driver status TITLE            print the status bar's simple text
+//   ui_driver command TITLE ID        post WM_COMMAND ID (menu entries)
+//   ui_driver key TITLE KEY           press a key in the window (return, escape, tab)
+//   ui_driver rect TITLE [ID]         print a window's screen rectangle: l t r b
+//   ui_driver client TITLE [ID]       print a window's client size: w h
+//   ui_driver msgbox TITLE [ms]       wait for a message box, print its text,
+//                                     and dismiss it with its first button
+//   ui_driver scroll TITLE ID BAR     print a scroll bar's min max page pos
+//                                     of child ID (BAR is h or v)
+//   ui_driver drag TITLE ID DX DY     drag with the left button inside child ID
+//   ui_driver children TITLE          list child windows: id class text rect
+//
+// TITLE is matched as a case-sensitive substring; exit code 0 on success,
+// 1 when the window or control was not found in time, 2 for bad arguments,
+// 3 when the control is disabled.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Search {
+    const char* title;
+    HWND found;
+    bool dialogsOnly;
+};
+
+std::string TitleOf(HWND wnd) {
+    int n = GetWindowTextLengthA(wnd);
+    std::vector<char> buf(static_cast<size_t>(n < 0 ? 0 : n) + 1, '\0');
+    GetWindowTextA(wnd, buf.data(), n + 1);
+    return buf.data();
+}
+
+BOOL CALLBACK FindProc(HWND wnd, LPARAM param) {
+    auto* s = reinterpret_cast<Search*>(param);
+    if (!IsWindowVisible(wnd)) return TRUE;
+    if (s->dialogsOnly) {
+        char cls[64] = {};
+        GetClassNameA(wnd, cls, sizeof cls);
+        if (std::strcmp(cls, "#32770") != 0) return TRUE;
+        // A message box: no menu bar, and an OK or Cancel button.
+        if (GetMenu(wnd) || (!GetDlgItem(wnd, IDOK) && !GetDlgItem(wnd, IDCANCEL))) return TRUE;
+    }
+    if (TitleOf(wnd).find(s->title) != std::string::npos) {
+        s->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTop(const char* title, bool dialogsOnly = false) {
+    Search s{title, nullptr, dialogsOnly};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitTop(const char* title, DWORD ms, bool dialogsOnly = false) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND w = FindTop(title, dialogsOnly);
+        if (w) return w;
+        if (GetTickCount() - start > ms) return nullptr;
+        Sleep(50);
+    }
+}
+
+HWND Child(HWND top, int id) {
+    if (id == 0) return top;
+    HWND c = GetDlgItem(top, id);
+    if (c) return c;
+    // Look deeper: controls of child dialogs (the preview panes).
+    struct Deep { int id; HWND found; } d{id, nullptr};
+    EnumChildWindows(top, [](HWND w, LPARAM p) -> BOOL {
+        auto* dd = reinterpret_cast<Deep*>(p);
+        if (GetDlgCtrlID(w) == dd->id) { dd->found = w; return FALSE; }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&d));
+    return d.found;
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "ui_driver: %s\n", what);
+    return 1;
+}
+
+std::string StatusText(HWND bar) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bar, &pid);
+    HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!proc) {
+        std::fprintf(stderr, "ui_driver: OpenProcess failed (%lu)\n", GetLastError());
+        return std::string();
+    }
+    // The text is copied into a buffer of the program's own process.
+    const SIZE_T size = 4096;
+    void* remote = VirtualAllocEx(proc, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    std::string out;
+    if (remote) {
+        // Wine keeps a simple bar's text in part 0 and answers the simple
+        // part's id (255) with nothing, so both are asked.
+        for (WPARAM part : {WPARAM(255), WPARAM(0)}) {
+            std::vector<char> zeros(size, '\0');
+            SIZE_T done = 0;
+            WriteProcessMemory(proc, remote, zeros.data(), size, &done);
+            SendMessageA(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote));
+            std::vector<char> buf(size, '\0');
+            SIZE_T got = 0;
+            ReadProcessMemory(proc, remote, buf.data(), size - 1, &got);
+            out = buf.data();
+            if (!out.empty()) break;
+        }
+        VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(proc);
+    return out;
+}
+
+HWND FindStatusBar(HWND top) {
+    HWND bar = FindWindowExA(top, nullptr, STATUSCLASSNAMEA, nullptr);
+    return bar;
+}
+
+void PressKey(HWND top, WORD vk) {
+    SetForegroundWindow(top);
+    Sleep(100);
+    INPUT in[2] = {};
+    in[0].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = vk;
+    in[1] = in[0];
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    Sleep(200);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    std::string cmd = argv[1];
+    const char* title = argv[2];
+    auto arg = [&](int i) -> const char* { return i < argc ? argv[i] : nullptr; };
+    DWORD waitMs = 10000;
+
+    if (cmd == "wait") {
+        if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
+        HWND w = WaitTop(title, waitMs);
+        if (!w) return Fail("window not found");
+        std::printf("%s\n", TitleOf(w).c_str());
+        return 0;
+    }
+    if (cmd == "gone") {
+        if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
+        DWORD start = GetTickCount();
+        while (FindTop(title)) {
+            if (GetTickCount() - start > waitMs) return Fail("window still there");
+            Sleep(50);
+        }
+        return 0;
+    }
+    if (cmd == "msgbox") {
+        if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
+        HWND box = WaitTop(title, waitMs, true);
+        if (!box) return Fail("message box not found");
+        HWND text = GetDlgItem(box, 0xFFFF);
+        std::printf("%s\n", text ? TitleOf(text).c_str() : "");
+        // The first push button of the box (OK for an OK box).
+        for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
+            if (GetDlgItem(box, id)) {
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+                break;
+            }
+        }
+        return 0;
+    }
+
+    HWND top = WaitTop(title, waitMs);
+    if (!top) return Fail("window not found");
+    int id = arg(3) ? std::atoi(arg(3)) : 0;
+
+    if (cmd == "title") { std::printf("%s\n", TitleOf(top).c_str()); return 0; }
+    if (cmd == "close") { PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
+    if (cmd == "status") {
+        HWND bar = FindStatusBar(top);
+        if (!bar) return Fail("no status bar");
+        std::printf("%s\n", StatusText(bar).c_str());
+        return 0;
+    }
+    if (cmd == "command") { PostMessageA(top, WM_COMMAND, MAKEWPARAM(id, 0), 0); return 0; }
+    if (cmd == "key") {
+        std::string k = arg(3) ? arg(3) : "";
+        WORD vk = k == "return" ? VK_RETURN : k == "escape" ? VK_ESCAPE : k == "tab" ? VK_TAB : 0;
+        if (!vk) return 2;
+        PressKey(top, vk);
+        return 0;
+    }
+    if (cmd == "children") {
+        EnumChildWindows(top, [](HWND w, LPARAM) -> BOOL {
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            RECT r{};
+            GetWindowRect(w, &r);
+            std::printf("%d %s \"%s\" %ld %ld %ld %ld %s %s\n", GetDlgCtrlID(w), cls, TitleOf(w).c_str(), r.left, r.top,
+                        r.right, r.bottom, IsWindowVisible(w) ? "visible" : "hidden",
+                        IsWindowEnabled(w) ? "enabled" : "disabled");
+            return TRUE;
+        }, 0);
+        return 0;
+    }
+
+    HWND ctl = Child(top, id);
+    if (!ctl) return Fail("control not found");
+    if (cmd == "rect") {
+        RECT r{};
+        GetWindowRect(ctl, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+    }
+    if (cmd == "client") {
+        RECT r{};
+        GetClientRect(ctl, &r);
+        std::printf("%ld %ld\n", r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
+    if (cmd == "enabled") { std::printf("%d\n", IsWindowEnabled(ctl) ? 1 : 0); return 0; }
+    if (cmd == "visible") { std::printf("%d\n", IsWindowVisible(ctl) ? 1 : 0); return 0; }
+    if (cmd == "text") { std::printf("%s\n", TitleOf(ctl).c_str()); return 0; }
+    if (cmd == "settext") {
+        if (!arg(4)) return 2;
+        SendMessageA(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4)));
+        return 0;
+    }
+    if (cmd == "click") {
+        // Wine answers BM_CLICK on a disabled button with BN_CLICKED, so the
+        // enabled state is checked here.
+        if (!IsWindowEnabled(ctl)) {
+            Fail("control disabled");
+            return 3;
+        }
+        PostMessageA(GetParent(ctl), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctl), BN_CLICKED), reinterpret_cast<LPARAM>(ctl));
+        return 0;
+    }
+    if (cmd == "scroll") {
+        std::string bar = arg(4) ? arg(4) : "h";
+        SCROLLINFO si{sizeof si, SIF_ALL};
+        if (!GetScrollInfo(ctl, bar == "v" ? SB_VERT : SB_HORZ, &si)) return Fail("no scroll bar");
+        std::printf("%d %d %u %d\n", si.nMin, si.nMax, si.nPage, si.nPos);
+        return 0;
+    }
+    if (cmd == "drag") {
+        if (!arg(5)) return 2;
+        int dx = std::atoi(arg(4)), dy = std::atoi(arg(5));
+        RECT r{};
+        GetClientRect(ctl, &r);
+        int x = (r.right - r.left) / 2, y = (r.bottom - r.top) / 2;
+        SendMessageA(ctl, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        const int steps = 5;
+        for (int i = 1; i <= steps; ++i)
+            SendMessageA(ctl, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + dx * i / steps, y + dy * i / steps));
+        SendMessageA(ctl, WM_LBUTTONUP, 0, MAKELPARAM(x + dx, y + dy));
+        return 0;
+    }
+    return 2;
+}
