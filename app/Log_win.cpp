@@ -1,0 +1,57 @@
+// Diagnostic log and program folder.
+#include "app/Log.h"
+
+#include "app/LogFormat.h"
+#include "toolkit/Win.h"
+
+#include <mutex>
+
+namespace {
+
+// The user-interface thread and the picture-sending thread both write; one
+// lock keeps their entries whole and in order. The file format is unchanged.
+std::mutex& LogMutex() {
+    static std::mutex m;
+    return m;
+}
+
+void AppendToLog(const void* bytes, DWORD count) {
+    std::string path = quorvel::ProgramFilePath(GetProgramFolder(0), quorvel::kLogFileName);
+    std::lock_guard<std::mutex> guard(LogMutex());
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        file = ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;  // an unwritable folder leaves the caller undisturbed
+    ::SetFilePointer(file, 0, nullptr, FILE_END);
+    DWORD written = 0;
+    if (count > 0) ::WriteFile(file, bytes, count, &written, nullptr);
+    ::CloseHandle(file);
+}
+
+bool LoggingOn() {
+    const char* commandLine = ::GetCommandLineA();
+    return quorvel::IsLoggingOn(commandLine ? commandLine : "");
+}
+
+} // namespace
+
+void WriteLogLine(std::string line) {
+    if (!LoggingOn()) return;
+    std::string entry = quorvel::LogTextEntry(line);
+    AppendToLog(entry.data(), static_cast<DWORD>(entry.size()));
+}
+
+void WriteLogBytes(const void* bytes, std::int32_t count) {
+    if (!LoggingOn()) return;
+    if (count < 0 || (count > 0 && !bytes)) return;
+    AppendToLog(bytes, static_cast<DWORD>(count));
+}
+
+std::string GetProgramFolder(int flag) {
+    char path[MAX_PATH] = {};
+    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, n < MAX_PATH ? n : MAX_PATH);
+    if (flag != 0) return full;
+    return quorvel::ProgramFolderFromModulePath(full);
+}

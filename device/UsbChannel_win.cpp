@@ -1,0 +1,547 @@
+// The USB channel: worker thread, callback object and the request exchange.
+#include "device/UsbChannel.h"
+
+#include "device/HandheldInterfaces.h"
+#include "device/ScreenReply.h"
+
+#include <cstring>
+#include <exception>
+
+namespace {
+
+// Request blocks live on the requester's stack until its wait ends.
+struct WriteRequest {
+    const void* data;
+    std::int32_t length;
+    HANDLE event;
+    std::int32_t result;  // 0 = written
+};
+
+struct ReadRequest {
+    std::uint8_t* buffer;
+    std::int32_t size;
+    HANDLE event;
+    LONG result;  // the component's answer; 0 = nothing read
+};
+
+// A failing component call, turned into an exception by the call wrappers of
+// the connect step and caught there.
+struct ComFailure : std::exception {
+    explicit ComFailure(HRESULT hr) : hr(hr) {}
+    HRESULT hr;
+};
+
+void Check(HRESULT hr) {
+    if (FAILED(hr)) throw ComFailure(hr);
+}
+
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+    ~CriticalSectionLock() { ::LeaveCriticalSection(&m_cs); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+HANDLE MakeEvent() { return ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
+
+// The callback object handed to the component. It lives on the worker's
+// stack for one connection; the component's reference counting never frees it.
+class ChannelSink : public HhChannelSink {
+public:
+    ChannelSink(DWORD workerThreadId, const UsbChannel::PasswordAnswer& answer)
+        : m_workerThreadId(workerThreadId), m_passwordAnswer(answer) {
+        ::InitializeCriticalSection(&m_sinkLock);
+    }
+    ~ChannelSink() {
+        ReleaseChannel();
+        ::DeleteCriticalSection(&m_sinkLock);
+    }
+    ChannelSink(const ChannelSink&) = delete;
+    ChannelSink& operator=(const ChannelSink&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_HhChannelSink) || IsEqualIID(iid, IID_IUnknown)) {
+            *out = static_cast<HhChannelSink*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(::InterlockedDecrement(&m_refs)); }
+
+    // HhChannelSink
+    HRESULT STDMETHODCALLTYPE OnNotification() override { return S_OK; }
+
+    HRESULT STDMETHODCALLTYPE OnPasswordChallenge(LONG remainingAttempts, BYTE* digest) override {
+        bool supplied = false;
+        if (digest && m_passwordAnswer) {
+            try {
+                supplied = m_passwordAnswer(static_cast<std::int32_t>(remainingAttempts), digest);
+            } catch (...) {
+                supplied = false;
+            }
+        }
+        m_passwordState = supplied ? PasswordSupplied : PasswordRefused;
+        return supplied ? S_OK : E_FAIL;
+    }
+
+    HRESULT STDMETHODCALLTYPE OnDataArrived() override {
+        CriticalSectionLock lock(m_sinkLock);
+        if (m_pendingRead) {
+            ReadInto(*m_pendingRead);
+            HANDLE done = m_pendingRead->event;
+            m_pendingRead = nullptr;
+            ::SetEvent(done);
+        } else {
+            ++m_pendingNotifications;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE OnChannelClosed() override {
+        ::PostThreadMessageA(m_workerThreadId, ChannelMsgClose, 0, 0);
+        return S_OK;
+    }
+
+    // Worker side.
+    void SetChannel(HhChannel* channel) {
+        CriticalSectionLock lock(m_sinkLock);
+        if (m_channel) m_channel->Release();
+        m_channel = channel;
+    }
+    bool HasChannel() {
+        CriticalSectionLock lock(m_sinkLock);
+        return m_channel != nullptr;
+    }
+    std::int32_t PasswordStateValue() const { return m_passwordState; }
+
+    void HandleWrite(WriteRequest& request) {
+        // The write goes out without the sink lock held, so a slow component
+        // never blocks its own data-arrived notification; the channel pointer
+        // is kept alive by a reference of our own.
+        HhChannel* channel = nullptr;
+        {
+            CriticalSectionLock lock(m_sinkLock);
+            channel = m_channel;
+            if (channel) channel->AddRef();
+        }
+        std::int32_t result = 1;
+        if (channel) {
+            try {
+                HRESULT hr = channel->Write(static_cast<const BYTE*>(request.data), request.length);
+                result = SUCCEEDED(hr) ? 0 : 1;
+            } catch (...) {
+                result = 1;
+            }
+            channel->Release();
+        }
+        request.result = result;
+        ::SetEvent(request.event);
+    }
+
+    void HandleRead(ReadRequest& request) {
+        CriticalSectionLock lock(m_sinkLock);
+        if (!m_channel || m_pendingRead) {
+            // No channel, or a read already waits: this one fails at once.
+            request.result = 0;
+            ::SetEvent(request.event);
+        } else if (m_pendingNotifications > 0) {
+            ReadInto(request);
+            ::SetEvent(request.event);
+            --m_pendingNotifications;
+        } else {
+            m_pendingRead = &request;
+        }
+    }
+
+    // Fails a waiting read and lets go of the channel.
+    void HandleClose() {
+        CriticalSectionLock lock(m_sinkLock);
+        if (m_pendingRead) {
+            m_pendingRead->result = 0;
+            HANDLE done = m_pendingRead->event;
+            m_pendingRead = nullptr;
+            ::SetEvent(done);
+        }
+        if (m_channel) {
+            m_channel->Release();
+            m_channel = nullptr;
+        }
+    }
+
+private:
+    // Called with the sink lock held.
+    void ReadInto(ReadRequest& request) {
+        request.result = 0;
+        if (!m_channel) return;
+        try {
+            LONG result = 0;
+            HRESULT hr = m_channel->Read(request.buffer, request.size, &result);
+            request.result = SUCCEEDED(hr) ? result : 0;
+        } catch (...) {
+            request.result = 0;
+        }
+    }
+
+    void ReleaseChannel() {
+        if (m_channel) {
+            m_channel->Release();
+            m_channel = nullptr;
+        }
+    }
+
+    HhChannel* m_channel = nullptr;
+    std::int32_t m_passwordState = PasswordNotAsked;
+    LONG m_refs = 0;
+    DWORD m_workerThreadId;
+    std::int32_t m_pendingNotifications = 0;
+    ReadRequest* m_pendingRead = nullptr;
+    CRITICAL_SECTION m_sinkLock;
+    const UsbChannel::PasswordAnswer& m_passwordAnswer;
+};
+
+// Releases a COM pointer at the end of the connect step.
+template <class T>
+struct Released {
+    T* p = nullptr;
+    ~Released() { if (p) p->Release(); }
+};
+
+bool Connect(ChannelSink& sink) {
+    try {
+        Released<IUnknown> unknown;
+        Check(::CoCreateInstance(CLSID_HhManagerClass, nullptr, kHhManagerClsctx, IID_IUnknown,
+                                 reinterpret_cast<void**>(&unknown.p)));
+        Check(::OleRun(unknown.p));
+        Released<HhManager> manager;
+        Check(unknown.p->QueryInterface(IID_HhManager, reinterpret_cast<void**>(&manager.p)));
+        unknown.p->Release();
+        unknown.p = nullptr;
+
+        Released<HhDeviceList> devices;
+        Check(manager.p->GetDeviceList(&devices.p));
+        LONG count = 0;
+        Check(devices.p->GetCount(&count));
+        if (count == 0) return false;  // no handheld attached
+        Released<HhDevice> device;
+        Check(devices.p->GetDevice(0, &device.p));
+        HhChannel* channel = nullptr;
+        Check(device.p->OpenChannel(kHhChannelName, &sink, &channel));
+        sink.SetChannel(channel);
+    } catch (...) {
+        return false;
+    }
+    return sink.HasChannel();
+}
+
+// Answers every request that waits in this thread's queue with failure.
+void FailQueuedRequests() {
+    MSG msg;
+    while (::PeekMessageA(&msg, reinterpret_cast<HWND>(-1), ChannelMsgWrite, ChannelMsgPasswordState, PM_REMOVE)) {
+        switch (msg.message) {
+        case ChannelMsgWrite: {
+            auto* request = reinterpret_cast<WriteRequest*>(msg.wParam);
+            request->result = 1;
+            ::SetEvent(request->event);
+            break;
+        }
+        case ChannelMsgRead: {
+            auto* request = reinterpret_cast<ReadRequest*>(msg.wParam);
+            request->result = 0;
+            ::SetEvent(request->event);
+            break;
+        }
+        case ChannelMsgClose:
+            if (msg.wParam) ::SetEvent(reinterpret_cast<HANDLE>(msg.wParam));
+            break;
+        case ChannelMsgPasswordState:
+            // The state word is answered by the caller's fallback below.
+            if (msg.lParam) ::SetEvent(reinterpret_cast<HANDLE>(msg.lParam));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+const char* const kHiddenWindowClass = "MsgWnd";
+
+} // namespace
+
+struct UsbChannel::OpenRequest {
+    HANDLE event;
+    std::int32_t result;  // 0 open, 1 component could not open, -1 no apartment or window
+    DWORD* workerThreadId;
+    CRITICAL_SECTION* channelLock;
+    std::int32_t passwordState;
+    UsbChannel* channel;
+};
+
+void WaitAnsweringSentMessages(HANDLE handle) {
+    for (;;) {
+        DWORD r = ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_SENDMESSAGE, 0);
+        if (r == WAIT_OBJECT_0) return;
+        if (r == WAIT_OBJECT_0 + 1) {
+            // Peeking delivers the messages sent to this thread.
+            MSG msg;
+            ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        // A failed wait: fall back to a plain one rather than spin.
+        ::WaitForSingleObject(handle, INFINITE);
+        return;
+    }
+}
+
+UsbChannel::UsbChannel() { ::InitializeCriticalSection(&m_lock); }
+
+UsbChannel::~UsbChannel() {
+    CloseChannel();
+    WaitForWorkerEnd();
+    ::DeleteCriticalSection(&m_lock);
+}
+
+DWORD UsbChannel::WorkerThreadId() {
+    CriticalSectionLock lock(m_lock);
+    return m_workerThreadId;
+}
+
+bool UsbChannel::OpenChannel() {
+    CriticalSectionLock lock(m_lock);
+    if (m_workerThreadId != 0) {
+        ::MessageBoxA(nullptr, "OpenChannel() on already opened channel!", nullptr, MB_OK);
+        return false;
+    }
+    // The previous connection's worker may still be finishing its last steps.
+    if (m_workerHandle) {
+        WaitAnsweringSentMessages(m_workerHandle);
+        ::CloseHandle(m_workerHandle);
+        m_workerHandle = nullptr;
+    }
+    OpenRequest request{MakeEvent(), 1, &m_workerThreadId, &m_lock, PasswordNotAsked, this};
+    if (!request.event) return false;
+    m_workerHandle = ::CreateThread(nullptr, 0, &UsbChannel::WorkerProc, &request, 0, &m_workerThreadId);
+    if (!m_workerHandle) {
+        ::CloseHandle(request.event);
+        ::MessageBoxA(nullptr, "Failed to create thread!", nullptr, MB_OK);
+        m_workerThreadId = 0;
+        return false;
+    }
+    // The password prompt may run on the worker meanwhile; it is ownerless.
+    WaitAnsweringSentMessages(request.event);
+    ::CloseHandle(request.event);
+    m_lastPasswordState = request.passwordState;
+    if (request.result != 0) m_workerThreadId = 0;
+    return request.result == 0;
+}
+
+bool UsbChannel::IsOpen() {
+    CriticalSectionLock lock(m_lock);
+    return m_workerThreadId != 0;
+}
+
+bool UsbChannel::Write(const void* data, std::int32_t length) {
+    CriticalSectionLock lock(m_lock);
+    if (m_workerThreadId == 0) return false;
+    WriteRequest request{data, length, MakeEvent(), 1};
+    if (!request.event) return false;
+    if (!::PostThreadMessageA(m_workerThreadId, ChannelMsgWrite, reinterpret_cast<WPARAM>(&request), 0)) {
+        ::CloseHandle(request.event);
+        return false;
+    }
+    WaitAnsweringSentMessages(request.event);
+    ::CloseHandle(request.event);
+    return request.result == 0;
+}
+
+bool UsbChannel::WriteString(std::string text) {
+    // The text's characters, without a terminator.
+    return Write(text.data(), static_cast<std::int32_t>(text.size()));
+}
+
+bool UsbChannel::ReadString(std::string& text) {
+    std::uint8_t buffer[kChannelReadBufferSize];
+    std::memset(buffer, 0, sizeof buffer);
+    ReadRequest request{buffer, kChannelReadBufferSize, nullptr, 0};
+    {
+        CriticalSectionLock lock(m_lock);
+        if (m_workerThreadId == 0) return false;
+        request.event = MakeEvent();
+        if (!request.event) return false;
+        if (!::PostThreadMessageA(m_workerThreadId, ChannelMsgRead, reinterpret_cast<WPARAM>(&request), 0)) {
+            ::CloseHandle(request.event);
+            return false;
+        }
+    }
+    // The reader waits outside the channel lock, so a write, a close or an
+    // open check on another thread is never held up by it.
+    WaitAnsweringSentMessages(request.event);
+    ::CloseHandle(request.event);
+    if (request.result == 0) return false;
+    text = quorvel::PacketText(buffer, sizeof buffer);
+    return true;
+}
+
+void UsbChannel::CloseChannel() {
+    CriticalSectionLock lock(m_lock);
+    if (m_workerThreadId == 0) return;
+    HANDLE done = MakeEvent();
+    if (done && ::PostThreadMessageA(m_workerThreadId, ChannelMsgClose, reinterpret_cast<WPARAM>(done), 0)) {
+        WaitAnsweringSentMessages(done);
+    } else if (m_workerHandle) {
+        // The worker cannot be reached: it is ending by itself.
+        WaitAnsweringSentMessages(m_workerHandle);
+    }
+    if (done) ::CloseHandle(done);
+    m_workerThreadId = 0;
+}
+
+int UsbChannel::GetPasswordState() {
+    std::int32_t state = 0;
+    HANDLE done = nullptr;
+    {
+        CriticalSectionLock lock(m_lock);
+        if (m_workerThreadId == 0) return m_lastPasswordState;
+        done = MakeEvent();
+        state = m_lastPasswordState;
+        if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgPasswordState, reinterpret_cast<WPARAM>(&state),
+                                           reinterpret_cast<LPARAM>(done))) {
+            if (done) ::CloseHandle(done);
+            return m_lastPasswordState;
+        }
+    }
+    WaitAnsweringSentMessages(done);
+    ::CloseHandle(done);
+    return state;
+}
+
+void UsbChannel::WaitForWorkerEnd() {
+    HANDLE worker = nullptr;
+    {
+        CriticalSectionLock lock(m_lock);
+        worker = m_workerHandle;
+        m_workerHandle = nullptr;
+    }
+    if (!worker) return;
+    WaitAnsweringSentMessages(worker);
+    ::CloseHandle(worker);
+}
+
+DWORD WINAPI UsbChannel::WorkerProc(LPVOID param) {
+    auto* request = static_cast<OpenRequest*>(param);
+    request->channel->RunWorker(request);
+    return 0;
+}
+
+void UsbChannel::RunWorker(OpenRequest* request) {
+    ChannelSink sink(::GetCurrentThreadId(), m_passwordAnswer);
+    DWORD* workerThreadId = request->workerThreadId;
+    CRITICAL_SECTION* channelLock = request->channelLock;
+
+    // Make sure this thread has a message queue before anybody posts to it.
+    MSG peek;
+    ::PeekMessageA(&peek, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+
+    HRESULT hrApartment = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(hrApartment)) {
+        request->passwordState = sink.PasswordStateValue();
+        request->result = -1;
+        ::SetEvent(request->event);
+        return;
+    }
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetCurrentProcess());
+    WNDCLASSA wc{};
+    wc.style = CS_VREDRAW | CS_HREDRAW;
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = instance;
+    wc.lpszClassName = kHiddenWindowClass;
+    // A class left registered by a connection on another thread is fine.
+    ::RegisterClassA(&wc);
+    HWND hidden = ::CreateWindowExA(0, kHiddenWindowClass, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (!hidden) {
+        ::UnregisterClassA(kHiddenWindowClass, instance);
+        ::CoUninitialize();
+        request->passwordState = sink.PasswordStateValue();
+        request->result = -1;
+        ::SetEvent(request->event);
+        return;
+    }
+
+    if (!Connect(sink)) {
+        sink.HandleClose();
+        ::DestroyWindow(hidden);
+        ::UnregisterClassA(kHiddenWindowClass, instance);
+        request->passwordState = sink.PasswordStateValue();
+        request->result = 1;
+        ::SetEvent(request->event);
+        ::CoUninitialize();
+        return;
+    }
+    request->passwordState = sink.PasswordStateValue();
+    request->result = 0;
+    ::SetEvent(request->event);
+    request = nullptr;  // only valid until its event was set
+
+    MSG msg;
+    for (;;) {
+        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        if (msg.hwnd == nullptr && msg.message >= ChannelMsgWrite && msg.message <= ChannelMsgPasswordState) {
+            bool leave = false;
+            switch (msg.message) {
+            case ChannelMsgWrite:
+                sink.HandleWrite(*reinterpret_cast<WriteRequest*>(msg.wParam));
+                break;
+            case ChannelMsgRead:
+                sink.HandleRead(*reinterpret_cast<ReadRequest*>(msg.wParam));
+                break;
+            case ChannelMsgClose:
+                sink.HandleClose();
+                if (msg.wParam) ::SetEvent(reinterpret_cast<HANDLE>(msg.wParam));
+                leave = true;
+                break;
+            case ChannelMsgPasswordState:
+                *reinterpret_cast<std::int32_t*>(msg.wParam) = sink.PasswordStateValue();
+                ::SetEvent(reinterpret_cast<HANDLE>(msg.lParam));
+                break;
+            }
+            if (leave) break;
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+
+    // End of connection. Requests that were posted after the close are
+    // answered with failure at once, and again while we wait for the channel
+    // lock: a writer holds that lock while it waits for its answer.
+    sink.HandleClose();
+    FailQueuedRequests();
+    if (m_disconnectedDisplay) {
+        try {
+            m_disconnectedDisplay();
+        } catch (...) {
+        }
+    }
+    while (!::TryEnterCriticalSection(channelLock)) {
+        FailQueuedRequests();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_POSTMESSAGE);
+    }
+    *workerThreadId = 0;
+    // Every request is posted under the channel lock after a check of the
+    // thread id, so after this last pass none can come any more.
+    FailQueuedRequests();
+    ::LeaveCriticalSection(channelLock);
+
+    ::DestroyWindow(hidden);
+    ::UnregisterClassA(kHiddenWindowClass, instance);
+    ::CoUninitialize();
+}
