@@ -685,14 +685,6 @@ def draw_handheld(pen, x0, y0, x1, y1, xf=IDENT):
                             PAL["steel"]), xf=xf)
 
 
-def draw_arrow(pen, pts_shaft, head, color_hi, color, color_lo, xf=IDENT):
-    shape = union(poly(pts_shaft), poly(head)) if pts_shaft else poly(head)
-    ys = [p[1] for p in (pts_shaft or []) + head]
-    xs = [p[0] for p in (pts_shaft or []) + head]
-    pen.body(shape, linear(min(xs), min(ys), max(xs), max(ys), color_hi, color, color_lo),
-             shade(color_lo, -0.35), xf=xf)
-
-
 def icon_app(pen):
     # a print of the picture behind the handheld, tilted
     draw_photo(pen, 13.5, 1.0, 30.0, 14.0, xf=Xf(10.0, 21.75, 7.5))
@@ -723,7 +715,6 @@ def icon_open(pen):
     xf = Xf(-8.0, 17.0, 14.0)
     draw_photo(pen, 8.5, 4.0, 26.5, 19.0, xf=xf)
     # open front flap
-    front = poly([(1.0, 14.0), (25.5, 14.0), (30.5, 14.0), (27.5, 28.0), (2.0, 28.0)])
     front = poly([(5.0, 14.5), (30.8, 14.5), (27.5, 28.0), (2.0, 28.0), (0.9, 18.0)])
     front = inter(grow(rrect(3.0, 15.5, 29.0, 27.0, 0.0), 1.0), front)
     pen.body(front, v_grad(14, 28, hi, gold), out)
@@ -798,7 +789,7 @@ def draw_magnifier(pen, sign):
         hl = inter(ring(circle(cx, cy, r - 2.0), 1.4), halfplane(1, 1, cx + cy - 6.0))
         pen.fill(hl, alpha(PAL["white"], 0.9))
     # sign
-    col = PAL["blue_lo"] if sign > 0 else PAL["blue_lo"]
+    col = PAL["blue_lo"]
     lw = 2.4 if not pen.small else 2.2
     a = 4.2 if not pen.small else 4.0
     pen.fill(seg(cx - a, cy, cx + a, cy, lw), col)
@@ -823,31 +814,31 @@ def draw_plug_pair(pen, gap, hi, mid, lo):
     lwc = 3.4 if not pen.small else 3.6
     g = gap * 0.5
     # cables
-    for xa, xb in ((-2.6 + g * 0.3, 8.0 - g), (24.0 + g, 34.6 - g * 0.3)):
+    for xa, xb in ((-2.6 + g * 0.3, 6.0 - g), (26.0 + g, 34.6 - g * 0.3)):
         pen.fill(seg(xa, 16.0, xb, 16.0, lwc), cab_out, xf=xf)
         pen.fill(seg(xa, 16.0, xb, 16.0, lwc - 2 * pen.sw), cab, xf=xf)
     # prongs
     pw = 1.6 if not pen.small else 2.0
-    for dy in (-2.6, 2.6):
+    for dy in (-2.8, 2.8):
         pr = rrect(13.0 - g, 16.0 + dy - pw / 2, 19.0 - g, 16.0 + dy + pw / 2, 0.4)
         pen.fill(pr, linear(0, 16 + dy - pw, 0, 16 + dy + pw, PAL["steel_hi"],
                             PAL["steel_lo"]), xf=xf)
         pen.fill(inner(pr, pen.px * (0.8 if not pen.small else 1.0)),
                  shade(PAL["steel_lo"], -0.4), xf=xf)
-    grad = linear(0, 10.0, 0, 22.0, hi, mid, lo)
+    grad = linear(0, 9.6, 0, 22.4, hi, mid, lo)
     out = shade(lo, -0.4)
     # plug body
-    plug = rrect(6.0 - g, 10.6, 14.0 - g, 21.4, 1.6)
+    plug = rrect(5.5 - g, 10.0, 14.0 - g, 22.0, 1.8)
     if not pen.small:
-        plug = union(plug, rrect(3.5 - g, 12.8, 7.0 - g, 19.2, 1.0))
+        plug = union(plug, rrect(3.0 - g, 12.6, 6.5 - g, 19.4, 1.0))
     pen.body(plug, grad, out, xf=xf)
     # socket body
-    sock = rrect(18.0 + g, 10.2, 26.0 + g, 21.8, 1.6)
+    sock = rrect(18.0 + g, 9.6, 26.5 + g, 22.4, 1.8)
     if not pen.small:
-        sock = union(sock, rrect(25.0 + g, 12.8, 28.5 + g, 19.2, 1.0))
+        sock = union(sock, rrect(25.5 + g, 12.6, 29.0 + g, 19.4, 1.0))
     pen.body(sock, grad, out, xf=xf)
     if not pen.small:
-        for dy in (-2.6, 2.6):
+        for dy in (-2.8, 2.8):
             pen.fill(rrect(18.0 + g, 16 + dy - 0.9, 19.4 + g, 16 + dy + 0.9, 0.3),
                      alpha(out, 0.8), xf=xf)
 
@@ -880,13 +871,13 @@ ICONS = [
 ]
 
 GAUSS3 = [0.25, 0.5, 0.25]
-GAUSS5 = [1 / 16.0, 4 / 16.0, 6 / 16.0, 4 / 16.0, 1 / 16.0]
+TIGHT3 = [0.15, 0.7, 0.15]
 
 
 def with_shadow(cv, size, opacity):
     """Adds a soft drop shadow below and right of the drawing."""
     plane = cv.alpha_plane()
-    k = GAUSS3 if size >= 32 else [0.15, 0.7, 0.15]
+    k = GAUSS3 if size >= 32 else TIGHT3
     sh = kernel_blur(plane, size, size, k)
     sh = shift_plane(sh, size, size, 1, 1)
     out = cv.copy()
@@ -1078,9 +1069,6 @@ def draw_device(connected):
             for dy in (-2.6, 0.0, 2.6):
                 cv.fill(seg(kx - 3.4, ky + dy, kx + 3.4, ky + dy, 1.1), glyph)
 
-    # stylus tip peeking out of the top-right edge
-    cv.fill(rrect(292.0, 3.0, 301.0, 8.0, 2.0), C("#20252c"))
-    cv.fill(rrect(293.0, 3.6, 300.0, 6.0, 1.2), C("#8c96a3"))
     return cv
 
 
@@ -1275,9 +1263,17 @@ def write_previews(icons, bmps, hand_rows):
     big = Sheet(tb.w * 3, tb.h * 3, DIALOG_GREY)
     big.blit(tb.px, tb.w, tb.h, 0, 0, 3)
     write(os.path.join(PREVIEW, "toolbar_3x.png"), big.png())
-    # bitmaps at 1x
-    for name, rgba in bmps.items():
+    # bitmaps at 1x, as drawn and as seen with a picture in the screen hole
+    sx0, sy0, sx1, sy1 = SCREEN
+    pic = Canvas(sx1 - sx0, sy1 - sy0, 1.0, C("#ffffff"))
+    draw_photo(Pen(pic, False), 14.0, 10.0, sx1 - sx0 - 14.0, sy1 - sy0 - 10.0, frame=False)
+    pic = pic.rgba8()
+    for name, rgba in sorted(bmps.items()):
         write(os.path.join(PREVIEW, name + ".png"), png_bytes(BMP_W, BMP_H, rgba))
+        sh = Sheet(BMP_W + 40, BMP_H + 40, DIALOG_GREY)
+        sh.blit(rgba, BMP_W, BMP_H, 20, 20)
+        sh.blit(pic, sx1 - sx0, sy1 - sy0, 20 + sx0, 20 + sy0)
+        write(os.path.join(PREVIEW, name + "_in_use.png"), sh.png())
     # cursor at 8x on light and dark grounds
     cur = bytearray(32 * 32 * 4)
     for y, row in enumerate(hand_rows + ["." * 32] * (32 - len(hand_rows))):

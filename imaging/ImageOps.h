@@ -1,0 +1,51 @@
+// Image operations on GDI+: decode, render fitted or stretched onto white for
+// display, and prepare the picture that leaves the program (the part placed
+// on the handheld screen, 16 bits per pixel, saved as JPEG). Scaling itself
+// is done by our own resampler, because the platform's scalers point-sample
+// when they shrink.
+#pragma once
+#include "imaging/Geometry.h"
+#include "toolkit/Win.h"
+
+#include <string>
+
+// GDI+ pixel-format codes used by the program.
+constexpr int kPixelFormat24bppRGB = 0x21808;     // display
+constexpr int kPixelFormat16bppRGB555 = 0x21005;  // the picture for the handheld
+
+// The picture as placed on the simulated screen: left/top are its offset from
+// the screen's top-left corner (negative beyond the left or top edge);
+// width/height its displayed (target) size.
+struct PlacedPicture {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The index of the encoder for `mimeType` and its class id, or -1.
+int FindEncoder(const wchar_t* mimeType, CLSID* clsid);
+
+// The picture at its own size on white, as a device-dependent bitmap the
+// caller owns; null when the file cannot be decoded.
+HBITMAP LoadPictureBitmap(const std::string& path);
+// Width and height of a bitmap (0 x 0 for null).
+SIZE GetBitmapSize(HBITMAP bitmap);
+
+// A new memory DC (compatible with `reference`) holding a bitmap of the
+// target's size with the picture fitted and centred on white. The caller owns
+// the DC and the bitmap selected into it (see ReleaseRenderedDC).
+HDC RenderPictureFitted(const std::string& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
+// As above, with the whole bitmap stretched over the target.
+HDC RenderBitmapStretched(HBITMAP bitmap, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
+// Deletes a DC made by the two functions above together with its bitmap.
+void ReleaseRenderedDC(HDC dc);
+
+// Cuts the placed picture to the screen, reduces it to `pixelFormat` and
+// saves it as JPEG in `outputFolder` under the picture's base name + ".jpg".
+// Returns true when the file was written; `writtenPath` receives its path
+// either way.
+bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& placed, int screenWidth,
+                          int screenHeight, const std::string& outputFolder, int pixelFormat,
+                          std::string* writtenPath);
+

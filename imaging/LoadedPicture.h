@@ -1,0 +1,13 @@
+// The current picture of the main window: its file (empty when none is
+// loaded), its natural size and the size at which it is shown and sent.
+// Pictures are not kept here: every consumer decodes the file from its path.
+#pragma once
+#include "imaging/Geometry.h"
+
+#include <string>
+
+struct LoadedPicture {
+    std::string path;
+    imaging::Rect naturalRect;  // (0, 0, w, h)
+    imaging::Rect targetRect;   // (0, 0, W, H)
+};
