@@ -161,19 +161,23 @@ public:
         }
     }
 
-    // Fails a waiting read and lets go of the channel.
+    // Fails a waiting read and lets go of the channel. The channel is
+    // released outside the sink lock: the component may wait in its release
+    // for a notification that is itself waiting for that lock.
     void HandleClose() {
-        CriticalSectionLock lock(m_sinkLock);
-        if (m_pendingRead) {
-            m_pendingRead->result = 0;
-            HANDLE done = m_pendingRead->event;
-            m_pendingRead = nullptr;
-            ::SetEvent(done);
-        }
-        if (m_channel) {
-            m_channel->Release();
+        HhChannel* channel = nullptr;
+        {
+            CriticalSectionLock lock(m_sinkLock);
+            if (m_pendingRead) {
+                m_pendingRead->result = 0;
+                HANDLE done = m_pendingRead->event;
+                m_pendingRead = nullptr;
+                ::SetEvent(done);
+            }
+            channel = m_channel;
             m_channel = nullptr;
         }
+        if (channel) channel->Release();
     }
 
 private:
