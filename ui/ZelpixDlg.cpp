@@ -1,13 +1,66 @@
 // The main dialog.
 #include "ui/ZelpixDlg.h"
 
+#include "app/LogFormat.h"
+#include "app/ProgramFiles.h"
+#include "device/TransferRecords.h"
 #include "resources/resource.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
 
 namespace {
+
 const char* const kMainTitle = "Quorvel Photo Manager";
+// Runs a std::function (lParam) on the window's thread.
+constexpr UINT kInvokeMessage = WM_APP + 1;
+
+const char kAboutText[] =
+    "Quorvel Photos Desktop, Version 2.41, Quorvel <br>"
+    "<a href=\"https://www.quorvel.example/\">www.quorvel.example</a><br>"
+    "Copyright (C) Quorvel. All rights reserved.";
+
+// The About text without its markup, until the label draws HTML.
+std::string PlainText(const std::string& html) {
+    std::string out;
+    bool inTag = false;
+    std::string tag;
+    for (char c : html) {
+        if (c == '<') { inTag = true; tag.clear(); continue; }
+        if (c == '>') {
+            inTag = false;
+            if (tag == "br") out += "\r\n";
+            continue;
+        }
+        if (inTag) tag += static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+        else out += c;
+    }
+    return out;
 }
 
-CZelpixDlg::CZelpixDlg(HWND parent) : tk::CDialog(IDD_MAIN, parent) {
+class CAboutDlg : public tk::CDialog {
+public:
+    explicit CAboutDlg(HWND parent) : tk::CDialog(IDD_ABOUT, parent) { Bind(IDC_ABOUT_LABEL, m_label); }
+protected:
+    BOOL OnInitDialog() override {
+        m_label.SetText(PlainText(kAboutText));
+        return TRUE;
+    }
+private:
+    tk::CStatic m_label;
+};
+
+std::string FileNameOf(const std::string& path) {
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+CZelpixDlg::CZelpixDlg(HWND parent) : tk::CDialog(IDD_MAIN, parent), m_defaultSettings(nullptr) {
     Bind(IDC_IMAGE_SIZE, m_btnImageSize);
     Bind(IDC_SEND_TO_DEVICE, m_btnSendToDevice);
     Bind(IDC_SEND_BY_MAIL, m_btnSendByMail);
@@ -24,47 +77,358 @@ CZelpixDlg::CZelpixDlg(HWND parent) : tk::CDialog(IDD_MAIN, parent) {
                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
     m_hIconSmall = static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
                                                    ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    m_usbChannel.SetDisconnectedDisplay([this] { ShowDisconnectedDisplay(); });
 }
 
 CZelpixDlg::~CZelpixDlg() {
+    // The channel's worker must be done with this window before it goes.
+    m_usbChannel.CloseChannel();
+    m_usbChannel.WaitForWorkerEnd();
     Destroy();
     if (m_hIcon) ::DestroyIcon(m_hIcon);
     if (m_hIconSmall) ::DestroyIcon(m_hIconSmall);
 }
 
+// ------------------------------------------------------------ initialisation
+
 BOOL CZelpixDlg::OnInitDialog() {
-    SetText(kMainTitle);
+    m_windowThread = ::GetCurrentThreadId();
+    m_defaultSettings.SetParent(Hwnd());
+    if (!::GetMenu(Hwnd())) {
+        HMENU menu = ::LoadMenuA(tk::ResourceModule(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
+        if (menu) ::SetMenu(Hwnd(), menu);
+    }
     Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIconSmall));
+    SetText(kMainTitle);
+
+    m_deviceOutDlg.Create(Hwnd());
+    m_scrollPreviewDlg.Create(Hwnd());
+    m_realPictDlg.Create(m_deviceOutDlg.Hwnd());
+    m_scrollPreviewDlg.SetRealPane(&m_realPictDlg);
+    m_deviceOutDlg.SetRealPane(&m_realPictDlg);
+    // The panes carry their template numbers as control ids, so that they can
+    // be found like any other control of the window.
+    ::SetWindowLongPtrA(m_deviceOutDlg.Hwnd(), GWLP_ID, IDD_DEVICE_OUT);
+    ::SetWindowLongPtrA(m_scrollPreviewDlg.Hwnd(), GWLP_ID, IDD_SCROLL_PREVIEW);
+    ::SetWindowLongPtrA(m_realPictDlg.Hwnd(), GWLP_ID, IDD_REAL_PICT);
+
+    struct { CTexturedIconButton* button; int enabled; int disabled; } looks[] = {
+        {&m_btnOpen, IDI_OPEN_PICTURE, IDI_OPEN_PICTURE_DISABLED},
+        {&m_btnSendByMail, IDI_SEND_BY_MAIL, IDI_SEND_BY_MAIL_DISABLED},
+        {&m_btnSendToDevice, IDI_SEND_TO_DEVICE, IDI_SEND_TO_DEVICE_DISABLED},
+        {&m_btnImageSize, IDI_IMAGE_SIZE, IDI_IMAGE_SIZE_DISABLED},
+        {&m_btnZoomIn, IDI_ZOOM_IN, IDI_ZOOM_IN_DISABLED},
+        {&m_btnZoomOut, IDI_ZOOM_OUT, IDI_ZOOM_OUT_DISABLED},
+        {&m_btnConnect, IDI_CONNECT, IDI_CONNECT_DISABLED},
+        {&m_btnDisconnect, IDI_DISCONNECT, IDI_DISCONNECT_DISABLED},
+    };
+    for (auto& look : looks) look.button->SetStateIcons(look.enabled, look.disabled);
+    m_btnSendByMail.Enable(false);
+    m_btnSendToDevice.Enable(false);
+    m_btnImageSize.Enable(false);
+    m_btnDisconnect.Enable(false);
+
+    m_sentPicturesFolder = CreateSentPicturesFolder();
+
     m_statusBar.Create(Hwnd(), IDC_STATUS_BAR);
-    m_statusBar.SetSimpleText("Disconnected");
+    RefreshStatusText();
+
+    Relayout();
+    m_deviceOutDlg.Show(true);
+    m_realPictDlg.Show(true);
+    m_scrollPreviewDlg.Show(true);
+    m_scrollPreviewDlg.SetScrollRanges(0, 0);
     return TRUE;
 }
 
+// ------------------------------------------------------------------ commands
+
 bool CZelpixDlg::OnCommand(int id, int code, HWND control) {
-    (void)code;
     (void)control;
+    if (code != BN_CLICKED && code != 0) return false;
+    // Wine answers a click on a disabled button too; a disabled command does
+    // nothing.
+    if (CTexturedIconButton* button = ButtonById(id)) {
+        if (!button->IsEnabled()) return true;
+    }
     switch (id) {
-    case IDM_EXIT: OnExit(); return true;
+    case IDC_CONNECT: OnConnect(); return true;
+    case IDC_DISCONNECT: OnDisconnect(); return true;
+    case IDC_OPEN_PICTURE: OnOpenPicture(); return true;
+    case IDC_IMAGE_SIZE: OnImageSize(); return true;
+    case IDC_SEND_TO_DEVICE: OnSendToDevice(); return true;
+    case IDC_SEND_BY_MAIL: OnSendByMail(); return true;
+    case IDC_ZOOM_IN: OnZoom(true); return true;
+    case IDC_ZOOM_OUT: OnZoom(false); return true;
     case IDM_ABOUT: OnAbout(); return true;
+    case IDM_EXIT: OnExit(); return true;
     default: return false;
     }
 }
 
 std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    (void)lp;
-    if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_CLOSE) {
-        EndRun();
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == SC_CLOSE) EndRun();
         return std::nullopt;  // the default handling follows
+    case kDragScrollMessage:
+        if (m_scrollPreviewDlg.Hwnd())
+            ::SendMessageA(m_scrollPreviewDlg.Hwnd(), static_cast<UINT>(lp), wp == 0 ? SB_LINELEFT : SB_LINERIGHT, 0);
+        return 0;
+    case kInvokeMessage:
+        (*reinterpret_cast<const std::function<void()>*>(lp))();
+        return 0;
+    case WM_DRAWITEM: {
+        auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        if (CTexturedIconButton* button = ButtonById(static_cast<int>(item->CtlID))) {
+            button->DrawItem(*item);
+            return TRUE;
+        }
+        return std::nullopt;
     }
-    return std::nullopt;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_hIcon);
+    default:
+        return std::nullopt;
+    }
 }
 
-void CZelpixDlg::EndRun() { ::PostQuitMessage(0); }
+CTexturedIconButton* CZelpixDlg::ButtonById(int id) {
+    switch (id) {
+    case IDC_CONNECT: return &m_btnConnect;
+    case IDC_DISCONNECT: return &m_btnDisconnect;
+    case IDC_OPEN_PICTURE: return &m_btnOpen;
+    case IDC_IMAGE_SIZE: return &m_btnImageSize;
+    case IDC_SEND_TO_DEVICE: return &m_btnSendToDevice;
+    case IDC_SEND_BY_MAIL: return &m_btnSendByMail;
+    case IDC_ZOOM_IN: return &m_btnZoomIn;
+    case IDC_ZOOM_OUT: return &m_btnZoomOut;
+    default: return nullptr;
+    }
+}
+
+void CZelpixDlg::OnConnect() { ConnectToHandheld(m_usbChannel, *this); }
+
+void CZelpixDlg::OnDisconnect() {
+    Disconnect();
+    RefreshStatusText();
+}
+
+void CZelpixDlg::OnOpenPicture() {
+    char file[MAX_PATH * 4] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = Hwnd();
+    ofn.lpstrFilter = "All Graphic Files\0*.bmp; *.jpg; *.jpeg; *.png; *.gif; *.tiff; *.tif\0\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
+    if (!::GetOpenFileNameA(&ofn)) return;
+    LoadPicture(file);
+    RefreshPreview();
+    RefreshStatusText();
+    m_btnSendByMail.Enable(true);
+    m_btnImageSize.Enable(true);
+}
+
+void CZelpixDlg::OnZoom(bool in) {
+    if (m_picture.path.empty()) return;
+    imaging::Size target{m_picture.targetRect.Width(), m_picture.targetRect.Height()};
+    imaging::Size next = in ? imaging::ZoomIn(target) : imaging::ZoomOut(target);
+    m_picture.targetRect = imaging::RectFromSize(next);
+    RefreshPreview();
+}
+
+void CZelpixDlg::OnImageSize() {
+    if (m_picture.path.empty()) {
+        ShowWarning(quorvel::kNoImageLoadedText);
+        RefreshStatusText();
+        return;
+    }
+    imaging::Size target{m_picture.targetRect.Width(), m_picture.targetRect.Height()};
+    m_defaultSettings.SetHeight(target.height);
+    m_defaultSettings.SetWidth(target.width);
+    if (m_defaultSettings.DoModal() == IDOK) {
+        imaging::Size fitted;
+        imaging::Size box{m_defaultSettings.GetWidth(), m_defaultSettings.GetHeight()};
+        if (imaging::FitTargetIntoBox(target, box, &fitted)) {
+            m_picture.targetRect = imaging::RectFromSize(fitted);
+            RefreshPreview();
+        }
+    }
+    RefreshStatusText();
+}
+
+void CZelpixDlg::OnSendToDevice() {
+    // Wired to the transfer in its own change.
+}
+
+void CZelpixDlg::OnSendByMail() {
+    // Wired to the mailer in its own change.
+}
+
+void CZelpixDlg::OnAbout() {
+    CAboutDlg about(Hwnd());
+    about.DoModal();
+    RefreshStatusText();
+}
 
 void CZelpixDlg::OnExit() { EndRun(); }
 
-void CZelpixDlg::OnAbout() {
-    tk::CDialog about(IDD_ABOUT, Hwnd());
-    about.DoModal();
+void CZelpixDlg::EndRun() {
+    Disconnect();
+    // The worker still calls this window at the end of its connection; let
+    // it finish before the run ends and the window goes.
+    m_usbChannel.WaitForWorkerEnd();
+    ::PostQuitMessage(0);
+}
+
+// ---------------------------------------------------------------- operations
+
+void CZelpixDlg::OnWindowThread(const std::function<void()>& action) {
+    if (!Hwnd() || ::GetCurrentThreadId() == m_windowThread) {
+        action();
+        return;
+    }
+    ::SendMessageA(Hwnd(), kInvokeMessage, 0, reinterpret_cast<LPARAM>(&action));
+}
+
+void CZelpixDlg::SetConnectionButtons(bool connectEnabled) {
+    OnWindowThread([&] {
+        m_btnConnect.Enable(connectEnabled);
+        m_btnDisconnect.Enable(!connectEnabled);
+        m_btnSendToDevice.Enable(!connectEnabled);
+    });
+}
+
+std::string CZelpixDlg::GetStatusText() { return ::GetStatusText(m_usbChannel); }
+
+void CZelpixDlg::EnableButton(int id, bool enable) {
+    OnWindowThread([&] {
+        if (CTexturedIconButton* button = ButtonById(id)) button->Enable(enable);
+    });
+}
+
+void CZelpixDlg::SetStatusText(const std::string& text) {
+    OnWindowThread([&] { m_statusBar.SetSimpleText(text); });
+}
+
+void CZelpixDlg::ShowWarning(const std::string& text) { tk::ShowWarning(Hwnd(), text); }
+
+void CZelpixDlg::SetScreenSize(int width, int height) {
+    OnWindowThread([&] { m_scrollPreviewDlg.SetScreenSize(width, height); });
+}
+
+void CZelpixDlg::ShowConnectedPreview() {
+    OnWindowThread([&] {
+        Relayout();
+        m_deviceOutDlg.Show(true);
+        m_realPictDlg.Show(true);
+        m_scrollPreviewDlg.Show(true);
+        if (!m_picture.path.empty()) RefreshPreview();
+    });
+}
+
+void CZelpixDlg::SetPreviewLabel(const std::string& text) {
+    OnWindowThread([&] {
+        m_previewLabel.SetText(text);
+        m_previewLabel.Show(true);
+    });
+}
+
+void CZelpixDlg::ShowDisconnectedDisplay() {
+    OnWindowThread([&] {
+        SetConnectionButtons(true);
+        m_scrollPreviewDlg.SetDeviceLook(false);
+        m_scrollPreviewDlg.Invalidate(true);
+        ::UpdateWindow(m_scrollPreviewDlg.Hwnd());
+    });
+}
+
+void CZelpixDlg::Disconnect() { DisconnectLink(m_usbChannel, *this); }
+
+void CZelpixDlg::LoadPicture(const std::string& path) {
+    HBITMAP bitmap = LoadPictureBitmap(path);
+    SIZE size = GetBitmapSize(bitmap);
+    if (bitmap) ::DeleteObject(bitmap);
+    LoadedPicture record;
+    record.path = path;
+    record.naturalRect = imaging::Rect{0, 0, static_cast<int>(size.cx), static_cast<int>(size.cy)};
+    record.targetRect = record.naturalRect;
+    if (!path.empty()) {
+        SetText(std::string(kMainTitle) + " - " + FileNameOf(path));
+        m_editWidth.SetText(quorvel::FormatInt(static_cast<int>(size.cx)));
+        m_editHeight.SetText(quorvel::FormatInt(static_cast<int>(size.cy)));
+    }
+    m_picture = record;
+}
+
+void CZelpixDlg::RefreshPreview() {
+    int w = m_picture.targetRect.Width();
+    int h = m_picture.targetRect.Height();
+    m_editWidth.SetText(quorvel::FormatInt(w));
+    m_editHeight.SetText(quorvel::FormatInt(h));
+    {
+        tk::WindowDC dc(m_realPictDlg.Hwnd());
+        RECT target{0, 0, w, h};
+        m_realPictDlg.SetPicture(RenderPictureFitted(m_picture.path, dc.Get(), target, 0, kPixelFormat24bppRGB));
+    }
+    imaging::Size screen = m_scrollPreviewDlg.GetScreenSize();
+    imaging::PicturePlacement place = imaging::PlacePicture(imaging::Size{w, h}, screen);
+    ::SetWindowPos(m_realPictDlg.Hwnd(), HWND_TOP, place.pane.left, place.pane.top, place.pane.Width(),
+                   place.pane.Height(), SWP_NOACTIVATE);
+    m_scrollPreviewDlg.SetScrollRanges(place.horizontalRange, place.verticalRange);
+    m_realPictDlg.Invalidate(false);
+    m_deviceOutDlg.Invalidate(false);
+    ::UpdateWindow(m_realPictDlg.Hwnd());
+    ::UpdateWindow(m_deviceOutDlg.Hwnd());
+}
+
+void CZelpixDlg::Relayout() {
+    const int left = 35, top = 150;
+    ::SetWindowPos(m_scrollPreviewDlg.Hwnd(), HWND_BOTTOM, left, top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    m_scrollPreviewDlg.SetDeviceLook(m_usbChannel.IsOpen());
+
+    RECT r = m_scrollPreviewDlg.WindowRect();
+    r.right -= ::GetSystemMetrics(SM_CXVSCROLL);
+    r.bottom -= ::GetSystemMetrics(SM_CYHSCROLL);
+    int rw = r.right - r.left, rh = r.bottom - r.top;
+
+    imaging::Point offset = m_scrollPreviewDlg.GetScreenOffset();
+    imaging::Size screen = m_scrollPreviewDlg.GetScreenSize();
+    ::SetWindowPos(m_deviceOutDlg.Hwnd(), HWND_TOP, offset.x + left, offset.y + top, screen.width, screen.height,
+                   SWP_NOACTIVATE);
+    ::SetWindowPos(m_realPictDlg.Hwnd(), nullptr, 0, 0, screen.width, screen.height, SWP_NOZORDER | SWP_NOACTIVATE);
+
+    int captionHeight = ::GetSystemMetrics(SM_CYCAPTION) + 2 * ::GetSystemMetrics(SM_CYEDGE) +
+                        ::GetSystemMetrics(SM_CYDLGFRAME);
+    int frameWidth = ::GetSystemMetrics(SM_CXDLGFRAME) + 2 * ::GetSystemMetrics(SM_CXEDGE);
+    int w = std::max(rw, m_minPreviewWidth);
+    ::SetWindowPos(Hwnd(), nullptr, 0, 0, w + frameWidth + 70, rh + captionHeight + 210,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_statusBar.Reposition();
+
+    ::SetWindowPos(m_previewFrame.Hwnd(), nullptr, left, 120, rw, 30, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_btnZoomIn.Hwnd(), nullptr, rw - 25, 122, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_btnZoomOut.Hwnd(), nullptr, rw + 3, 122, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+PlacedPicture CZelpixDlg::PlacedOnScreen() {
+    RECT r = m_realPictDlg.WindowRect();
+    ::MapWindowPoints(HWND_DESKTOP, m_deviceOutDlg.Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    return PlacedPicture{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+bool CZelpixDlg::PrepareDevicePicture(const std::string& path, int pixelFormat, std::string* writtenPath) {
+    PlacedPicture placed;
+    imaging::Size screen;
+    OnWindowThread([&] {
+        placed = PlacedOnScreen();
+        screen = m_scrollPreviewDlg.GetScreenSize();
+    });
+    return ::PrepareDevicePicture(path, placed, screen.width, screen.height, m_sentPicturesFolder, pixelFormat,
+                                  writtenPath);
 }

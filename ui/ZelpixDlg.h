@@ -1,14 +1,54 @@
-// The main dialog: the program's only top-level window.
+// The main dialog: the program's only top-level window. It owns the current
+// picture, the device preview (three panes), the USB channel and the
+// commands, and offers the device link the window operations it needs
+// (MainWindowLink). Worker threads reach the window only through those
+// operations, which carry every window change over to this window's thread
+// as a synchronous message.
 #pragma once
+#include "device/Connection.h"
+#include "device/UsbChannel.h"
+#include "imaging/ImageOps.h"
+#include "imaging/LoadedPicture.h"
+#include "imaging/PreviewPanes.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialog.h"
+#include "ui/DefaultSettings.h"
+#include "ui/ImageButton.h"
 
+#include <functional>
 #include <string>
 
-class CZelpixDlg : public tk::CDialog {
+// Sent to the main window by the real-size pane while the user drags the
+// picture: wParam 0 (line left/up) or 1 (line right/down), lParam WM_HSCROLL
+// or WM_VSCROLL.
+constexpr UINT kDragScrollMessage = WM_USER + 25;
+
+class CZelpixDlg : public tk::CDialog, public MainWindowLink {
 public:
     explicit CZelpixDlg(HWND parent = nullptr);
     ~CZelpixDlg() override;
+
+    // Operations other parts of the program use.
+    void SetConnectionButtons(bool connectEnabled) override;
+    std::string GetStatusText();
+    void Relayout();
+    void RefreshPreview();
+    void LoadPicture(const std::string& path);
+    void Disconnect();
+    // The picture as placed on the simulated screen, cut to the screen and
+    // saved as JPEG in "Sent Pictures". True when the file was written.
+    bool PrepareDevicePicture(const std::string& path, int pixelFormat, std::string* writtenPath);
+
+    // MainWindowLink
+    void EnableButton(int id, bool enable) override;
+    void SetStatusText(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
+    void SetScreenSize(int width, int height) override;
+    void ShowConnectedPreview() override;
+    void SetPreviewLabel(const std::string& text) override;
+
+    const LoadedPicture& Picture() const { return m_picture; }
+    UsbChannel& Channel() { return m_usbChannel; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -20,24 +60,48 @@ protected:
     std::optional<LRESULT> OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    void OnExit();
+    void OnConnect();
+    void OnDisconnect();
+    void OnOpenPicture();
+    void OnImageSize();
+    void OnSendToDevice();
+    void OnSendByMail();
+    void OnZoom(bool in);
     void OnAbout();
-    // Ends the connection and asks the modal run to end with exit code 0.
+    void OnExit();
+    // Ends the connection, lets the channel's worker finish, and asks the
+    // modal run to end with exit code 0.
     void EndRun();
+    void RefreshStatusText() { SetStatusText(GetStatusText()); }
+    // Runs `action` on this window's thread (at once when already there).
+    void OnWindowThread(const std::function<void()>& action);
+    // The look the channel's worker asks for when a connection ends.
+    void ShowDisconnectedDisplay();
+    PlacedPicture PlacedOnScreen();
+    CTexturedIconButton* ButtonById(int id);
 
-    tk::CButton m_btnImageSize;
-    tk::CButton m_btnSendToDevice;
-    tk::CButton m_btnSendByMail;
-    tk::CButton m_btnOpen;
-    tk::CButton m_btnZoomIn;
-    tk::CButton m_btnZoomOut;
-    tk::CButton m_btnConnect;
-    tk::CButton m_btnDisconnect;
+    CTexturedIconButton m_btnImageSize;
+    CTexturedIconButton m_btnSendToDevice;
+    CTexturedIconButton m_btnSendByMail;
+    CTexturedIconButton m_btnOpen;
+    CTexturedIconButton m_btnZoomIn;
+    CTexturedIconButton m_btnZoomOut;
+    CTexturedIconButton m_btnConnect;
+    CTexturedIconButton m_btnDisconnect;
     tk::CEdit m_editWidth;
     tk::CEdit m_editHeight;
+    CRealPictDlg m_realPictDlg;
+    CScrollPreviewDlg m_scrollPreviewDlg;
+    CDeviceOutDlg m_deviceOutDlg;
+    CDefaultSettings m_defaultSettings;
     tk::CStatusBar m_statusBar;
+    LoadedPicture m_picture;
+    std::string m_sentPicturesFolder;
+    UsbChannel m_usbChannel;
     HICON m_hIcon = nullptr;
     HICON m_hIconSmall = nullptr;
+    int m_minPreviewWidth = 320;
     tk::CStatic m_previewFrame;
     tk::CStatic m_previewLabel;
+    DWORD m_windowThread = 0;
 };
