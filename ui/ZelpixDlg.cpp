@@ -262,7 +262,17 @@ void CZelpixDlg::OnImageSize() {
 }
 
 void CZelpixDlg::OnSendToDevice() {
-    // Wired to the transfer in its own change.
+    auto job = std::make_shared<PictureSendJob>();
+    job->channel = &m_usbChannel;
+    job->window = this;
+    job->progress = &m_loadingDlg;
+    job->picturePath = m_picture.path;
+    job->sentPicturesFolder = m_sentPicturesFolder;
+    std::string picture = m_picture.path;
+    job->preparePicture = [this, picture](std::string* preparedPath) {
+        return PrepareDevicePicture(picture, kPixelFormat16bppRGB555, preparedPath);
+    };
+    StartPictureSend(m_loadingDlg, Hwnd(), job);
 }
 
 void CZelpixDlg::OnSendByMail() {
@@ -332,10 +342,11 @@ void CZelpixDlg::ShowConnectedPreview() {
 }
 
 void CZelpixDlg::SetPreviewLabel(const std::string& text) {
-    OnWindowThread([&] {
-        m_previewLabel.SetText(text);
-        m_previewLabel.Show(true);
-    });
+    OnWindowThread([&] { m_previewLabel.SetText(text); });
+}
+
+void CZelpixDlg::ShowPreviewLabel(bool show) {
+    OnWindowThread([&] { m_previewLabel.Show(show); });
 }
 
 void CZelpixDlg::ShowDisconnectedDisplay() {

@@ -6,6 +6,7 @@
 // as a synchronous message.
 #pragma once
 #include "device/Connection.h"
+#include "device/PictureTransfer.h"
 #include "device/UsbChannel.h"
 #include "imaging/ImageOps.h"
 #include "imaging/LoadedPicture.h"
@@ -14,6 +15,7 @@
 #include "toolkit/Dialog.h"
 #include "ui/DefaultSettings.h"
 #include "ui/ImageButton.h"
+#include "ui/LoadingDlg.h"
 
 #include <functional>
 #include <string>
@@ -23,7 +25,7 @@
 // or WM_VSCROLL.
 constexpr UINT kDragScrollMessage = WM_USER + 25;
 
-class CZelpixDlg : public tk::CDialog, public MainWindowLink {
+class CZelpixDlg : public tk::CDialog, public PictureSendWindow {
 public:
     explicit CZelpixDlg(HWND parent = nullptr);
     ~CZelpixDlg() override;
@@ -46,6 +48,7 @@ public:
     void SetScreenSize(int width, int height) override;
     void ShowConnectedPreview() override;
     void SetPreviewLabel(const std::string& text) override;
+    void ShowPreviewLabel(bool show) override;
 
     const LoadedPicture& Picture() const { return m_picture; }
     UsbChannel& Channel() { return m_usbChannel; }
@@ -90,6 +93,7 @@ private:
     CTexturedIconButton m_btnDisconnect;
     tk::CEdit m_editWidth;
     tk::CEdit m_editHeight;
+    CLoadingDlg m_loadingDlg;
     CRealPictDlg m_realPictDlg;
     CScrollPreviewDlg m_scrollPreviewDlg;
     CDeviceOutDlg m_deviceOutDlg;

@@ -53,3 +53,44 @@ cleanup_app() {
   if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null || true; fi
 }
 trap cleanup_app EXIT
+
+# The simulated handheld, registered in the prefix from this scenario's
+# folder, with its settings in $WORK/handheld.ini (the arguments are extra
+# key=value lines). Received pictures land in $WORK/received, the trace in
+# $WORK/trace.txt.
+use_handheld() {
+  cp "$BIN/handheld_sim.dll" "$WORK/"
+  wine regsvr32 /s "$(winepath -w "$WORK/handheld_sim.dll")"
+  mkdir -p "$WORK/received"
+  rm -f "$WORK/trace.txt"
+  {
+    echo "received_dir=$(winepath -w "$WORK/received")"
+    echo "trace_file=$(winepath -w "$WORK/trace.txt")"
+    for line in "$@"; do echo "$line"; done
+  } > "$WORK/handheld.ini"
+  export QUORVEL_SIM_CONFIG="$(winepath -w "$WORK/handheld.ini")"
+}
+
+MAIN="Quorvel Photo Manager"
+
+# Opens a picture through the program's own file dialog.
+open_picture() {
+  drv click "$MAIN" 1004 || fail "Open picture is not clickable"
+  drv openfile "Open" "$(winepath -w "$1")" 20000 || fail "no file dialog"
+  drv gone "Open" 10000 || fail "file dialog stayed open"
+  sleep 0.5
+}
+
+# A test card of W x H: coloured quadrants and a black grid every 20 pixels.
+make_card() {
+  local out="$1" w="$2" h="$3"
+  local hw=$((w / 2)) hh=$((h / 2)) grid=() x y
+  for ((x = 0; x < w; x += 20)); do grid+=(-draw "line $x,0 $x,$((h - 1))"); done
+  for ((y = 0; y < h; y += 20)); do grid+=(-draw "line 0,$y $((w - 1)),$y"); done
+  /usr/bin/convert -size "${w}x${h}" xc:white \
+    -fill '#d02020' -draw "rectangle 0,0 $((hw - 1)),$((hh - 1))" \
+    -fill '#20a020' -draw "rectangle $hw,0 $((w - 1)),$((hh - 1))" \
+    -fill '#2040d0' -draw "rectangle 0,$hh $((hw - 1)),$((h - 1))" \
+    -fill '#e0c020' -draw "rectangle $hw,$hh $((w - 1)),$((h - 1))" \
+    -stroke black "${grid[@]}" -depth 8 "$out"
+}

@@ -22,7 +22,10 @@
 //   ui_driver scroll TITLE ID BAR     print a scroll bar's min max page pos
 //                                     of child ID (BAR is h or v)
 //   ui_driver drag TITLE ID DX DY     drag with the left button inside child ID
+//   ui_driver sendscroll TITLE ID h|v CODE  send a scroll request (SB_* code)
 //   ui_driver children TITLE          list child windows: id class text rect
+//   ui_driver openfile TITLE PATH [ms] wait for a file dialog titled TITLE,
+//                                     type PATH as the file name and press Open
 //
 // TITLE is matched as a case-sensitive substring; exit code 0 on success,
 // 1 when the window or control was not found in time, 2 for bad arguments,
@@ -180,6 +183,39 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (cmd == "openfile") {
+        if (!arg(3)) return 2;
+        if (arg(4)) waitMs = static_cast<DWORD>(std::atoi(arg(4)));
+        HWND dlg = WaitTop(title, waitMs);
+        if (!dlg) return Fail("file dialog not found");
+        // The file name box: the combo box 0x47C of the Explorer-style
+        // dialog, or the edit 0x480 of the old style.
+        HWND name = GetDlgItem(dlg, 0x47C);
+        if (!name) name = GetDlgItem(dlg, 0x480);
+        if (!name) return Fail("no file name box");
+        Sleep(300);
+        SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(3)));
+        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+        return 0;
+    }
+    if (cmd == "region") {
+        HWND top = WaitTop(title, waitMs);
+        if (!top) return Fail("window not found");
+        HWND ctl = Child(top, arg(3) ? std::atoi(arg(3)) : 0);
+        if (!ctl) return Fail("control not found");
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        int kind = GetWindowRgn(ctl, rgn);
+        if (kind == ERROR) { DeleteObject(rgn); return Fail("no window region"); }
+        DWORD size = GetRegionData(rgn, 0, nullptr);
+        std::vector<char> data(size);
+        auto* rd = reinterpret_cast<RGNDATA*>(data.data());
+        GetRegionData(rgn, size, rd);
+        const RECT* rects = reinterpret_cast<const RECT*>(rd->Buffer);
+        for (DWORD i = 0; i < rd->rdh.nCount; ++i)
+            std::printf("%ld %ld %ld %ld\n", rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
+        DeleteObject(rgn);
+        return 0;
+    }
     if (cmd == "msgbox") {
         if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
         HWND box = WaitTop(title, waitMs, true);
@@ -267,6 +303,12 @@ int main(int argc, char** argv) {
         SCROLLINFO si{sizeof si, SIF_ALL};
         if (!GetScrollInfo(ctl, bar == "v" ? SB_VERT : SB_HORZ, &si)) return Fail("no scroll bar");
         std::printf("%d %d %u %d\n", si.nMin, si.nMax, si.nPage, si.nPos);
+        return 0;
+    }
+    if (cmd == "sendscroll") {
+        if (!arg(5)) return 2;
+        bool vertical = std::string(arg(4)) == "v";
+        SendMessageA(ctl, vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(std::atoi(arg(5)), 0), 0);
         return 0;
     }
     if (cmd == "drag") {

@@ -1,0 +1,86 @@
+// Send to device: the prepared JPEG file goes to the handheld as one
+// init_img record, one block_img record per 1000 bytes and "End", each record
+// but the last acknowledged with "Rcv" before the next one leaves
+// (stop-and-wait). The records, limits and log lines are portable code in
+// device/TransferRecords.h; this is the thread that reads the file, talks to
+// the channel and tells the main window.
+//
+// The user-interface thread calls StartPictureSend (the Send to device
+// button). It starts the progress window, whose worker thread runs
+// PictureSendJob::Run, which runs PicturesSending. Every failure ends in the
+// disconnected state; success keeps the connection.
+//
+// The picture preparation (cut to the handheld's screen, 16 bits per pixel,
+// JPEG) is handed in as a function, so the transfer does not depend on the
+// main window's preview state and can be driven with files of exact sizes.
+#pragma once
+#include "device/Connection.h"
+#include "toolkit/Win.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CLoadingDlg;
+class UsbChannel;
+
+// The main window as the transfer needs it: what the device link needs, plus
+// the "Image preview" label (1041), whose place the progress window takes.
+class PictureSendWindow : public MainWindowLink {
+public:
+    virtual void ShowPreviewLabel(bool show) = 0;
+};
+
+// Writes the prepared picture. On entry *preparedPath holds the path the
+// transfer will open ("Sent Pictures" folder, "\", base name, ".jpg"); the
+// function writes the file there (it may store the path it wrote back into
+// *preparedPath; the transfer opens the path it announced on entry either
+// way). Its result is not looked at: the transfer sends whatever file the
+// preparation left, and fails when there is none.
+//
+// The main dialog gives:
+//   [=](std::string* out) { return PrepareDevicePicture(path, placed, screenW, screenH,
+//                                                        sentPicturesFolder, kPixelFormat16bppRGB555, out); }
+using PreparePictureFn = std::function<bool(std::string* preparedPath)>;
+
+// Everything one transfer needs. Shared by the button handler and the
+// sending thread; the objects pointed to belong to the main window and
+// outlive the thread (the main window waits for it before it goes).
+struct PictureSendJob {
+    UsbChannel* channel = nullptr;
+    PictureSendWindow* window = nullptr;
+    CLoadingDlg* progress = nullptr;
+    std::string picturePath;         // the current picture; empty when none is loaded
+    std::string sentPicturesFolder;  // without a trailing backslash
+    PreparePictureFn preparePicture;
+
+    // The sending thread's body: PicturesSending, then the success message
+    // or the failure path (progress window finished, disconnect), then the
+    // label and the status text again. Returns the thread's exit code, 0.
+    int Run();
+};
+
+// The Send to device button (1006), on the user-interface thread. Without a
+// picture: "No image loaded" and the status text; otherwise the status
+// "Sending picture. Please wait...", the label hidden, and the progress
+// window started (upper bound 1, `owner` disabled) with a thread that runs
+// job->Run(). Returns true when the thread was started. While the thread of
+// a previous transfer still runs (the progress window lets the main window
+// go one block before the end) it does nothing and returns false.
+bool StartPictureSend(CLoadingDlg& progress, HWND owner, std::shared_ptr<PictureSendJob> job);
+
+// The transfer itself, on the sending thread. True when the whole file was
+// acknowledged and "End" was written. Shows its own failure messages; the
+// caller disconnects.
+bool PicturesSending(PictureSendJob& job);
+
+namespace quorvel {
+
+// Failures that the transfer adds to the protocol's own.
+extern const char kPictureUnreadableText[];  // the prepared file is missing, unreadable or shrank
+extern const char kPictureNameTooLongText[]; // the announced name would not fit its 256-byte field
+extern const char kLogFileOpenFail[];        // "picture file open fail"
+extern const char kLogFileReadFail[];        // "picture file read fail"
+extern const char kLogNameTooLong[];         // "picture file name too long"
+
+}  // namespace quorvel

@@ -1,0 +1,223 @@
+// Send to device: the sending thread and the button that starts it.
+#include "device/PictureTransfer.h"
+
+#include "app/Log.h"
+#include "device/ScreenReply.h"
+#include "device/TransferRecords.h"
+#include "device/UsbChannel.h"
+#include "toolkit/Handles.h"
+#include "ui/LoadingDlg.h"
+
+namespace quorvel {
+
+const char kPictureUnreadableText[] = "The prepared picture could not be read.\nIt has not been sent";
+const char kPictureNameTooLongText[] = "The picture's name is too long for the handheld.\nIt has not been sent";
+const char kLogFileOpenFail[] = "picture file open fail";
+const char kLogFileReadFail[] = "picture file read fail";
+const char kLogNameTooLong[] = "picture file name too long";
+
+}  // namespace quorvel
+
+namespace {
+
+using namespace quorvel;
+
+// A record could not be written or no acknowledgement came (the channel has
+// gone): the user is told to start the companion application again.
+void ShowFailureMessages(PictureSendWindow& window) {
+    window.ShowWarning(kStartCompanionText);
+    window.ShowWarning(kImageNotSentText);
+}
+
+// The handheld answered something other than "Rcv".
+bool Refuse(PictureSendWindow& window, tk::UniqueHandle& file) {
+    ShowFailureMessages(window);
+    file.Reset();
+    WriteLogLine(kLogLabelError);
+    return false;
+}
+
+bool FileFailure(PictureSendWindow& window, const char* logLine) {
+    WriteLogLine(logLine);
+    window.ShowWarning(kPictureUnreadableText);
+    return false;
+}
+
+} // namespace
+
+bool PicturesSending(PictureSendJob& job) {
+    UsbChannel& channel = *job.channel;
+    PictureSendWindow& window = *job.window;
+    CLoadingDlg& progress = *job.progress;
+
+    for (const std::string& line : SendingBannerLines()) WriteLogLine(line);
+
+    if (!channel.IsOpen()) {
+        WriteLogLine(kLogNullChannel);
+        progress.Finish();
+        window.ShowWarning(kStartCompanionText);
+        return false;
+    }
+
+    const std::string path = PreparedPicturePath(job.sentPicturesFolder, job.picturePath);
+    const std::string name = PreparedPictureFileName(job.picturePath);
+    // The name and its zero byte must fit the 256-byte field. Refused before
+    // anything is prepared or sent (a name this long can only come from a
+    // multi-byte code page, where characters take two bytes each).
+    if (name.size() > kMaxImageNameLength) {
+        WriteLogLine(kLogNameTooLong);
+        window.ShowWarning(kPictureNameTooLongText);
+        return false;
+    }
+
+    ::DeleteFileA(path.c_str());  // a missing file is no error
+    if (job.preparePicture) {
+        std::string written = path;
+        job.preparePicture(&written);  // its result is not looked at; the file tells
+    }
+
+    // No sharing restriction: others may read and write the file meanwhile.
+    tk::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return FileFailure(window, kLogFileOpenFail);
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) {
+        file.Reset();
+        return FileFailure(window, kLogFileOpenFail);
+    }
+    if (!IsWithinTransferLimit(static_cast<std::uint64_t>(size.QuadPart))) {
+        file.Reset();
+        window.ShowWarning(kImageTooBigText);
+        return false;
+    }
+    const auto length = static_cast<std::uint32_t>(size.QuadPart);
+
+    WriteLogLine(kLogFileOpened);
+
+    InitImgRecord init{};
+    if (!BuildInitImg(name, length, init)) {
+        // Cannot happen after the checks above; refuse rather than send a
+        // record that lies.
+        file.Reset();
+        WriteLogLine(kLogNameTooLong);
+        window.ShowWarning(kPictureNameTooLongText);
+        return false;
+    }
+
+    progress.SetRange(ProgressUpperBound(length));
+
+    WriteLogLine(kLogInitByField);
+    WriteLogLine(CommandLogLine(init.data()));
+    WriteLogLine(NameLengthLogLine(static_cast<std::int32_t>(name.size())));
+    WriteLogLine(NameLogLine(name));
+    WriteLogLine(ImageLengthLogLine(length));
+    WriteLogLine(kLogInitAllBytes);
+    WriteLogBytes(init.data(), static_cast<std::int32_t>(init.size()));
+
+    if (!channel.Write(init.data(), static_cast<std::int32_t>(init.size()))) {
+        ShowFailureMessages(window);
+        return false;
+    }
+    WriteLogLine(SendCommandLogLine(init.data()));
+
+    std::string reply;
+    if (!channel.ReadString(reply)) {
+        ShowFailureMessages(window);
+        return false;
+    }
+    WriteLogLine(ReceiveLogLine(reply));
+    if (!IsAcknowledgement(reply)) {
+        WriteLogLine(kLogRcvFailInit);
+        return Refuse(window, file);
+    }
+    progress.StepIt();
+
+    WriteLogLine(kLogCycleBegin);
+    std::int32_t bytesSent = 0;
+    std::int32_t blockCounter = 0;
+    BlockImgRecord block{};  // one buffer for every block
+    while (static_cast<std::uint32_t>(bytesSent) < length) {
+        // Never more than announced, even if the file grew meanwhile.
+        const std::int32_t wanted = NextBlockLength(static_cast<std::uint32_t>(bytesSent), length);
+        DWORD bytesRead = 0;
+        if (!::ReadFile(file.Get(), block.data() + kBlockImgDataOffset, static_cast<DWORD>(wanted), &bytesRead,
+                        nullptr) ||
+            bytesRead == 0) {
+            // The file shrank or cannot be read: without this the loop would
+            // send empty blocks for ever.
+            file.Reset();
+            return FileFailure(window, kLogFileReadFail);
+        }
+        FinishBlockImg(block, bytesRead);
+        const auto blockLength = static_cast<std::int32_t>(bytesRead);
+
+        WriteLogLine(BlockHeaderLogLine(blockCounter));
+        WriteLogLine(CommandLogLine(block.data()));
+        WriteLogLine(BlockLengthLogLine(blockLength, blockLength));
+        WriteLogLine(kLogBlockData);
+        WriteLogBytes(block.data() + kBlockImgDataOffset, blockLength);
+        WriteLogLine(BlockAllBytesLogLine(blockCounter));
+        WriteLogBytes(block.data(), static_cast<std::int32_t>(block.size()));
+
+        if (!channel.Write(block.data(), static_cast<std::int32_t>(block.size()))) {
+            ShowFailureMessages(window);
+            return false;
+        }
+        if (!channel.ReadString(reply)) {
+            ShowFailureMessages(window);
+            return false;
+        }
+        bytesSent += blockLength;
+        blockCounter += 1;
+        WriteLogLine(kLogNowSent);
+        WriteLogLine(BytesSentLogLine(bytesSent));
+        if (!IsAcknowledgement(reply)) {
+            WriteLogLine(RcvFailBlockLogLine(blockCounter));  // the refused block, counted from 1
+            return Refuse(window, file);
+        }
+        progress.StepIt();
+    }
+
+    WriteLogLine(kLogEnd);
+    if (!channel.WriteString(kEndText)) {
+        ShowFailureMessages(window);
+        return false;
+    }
+    return true;  // the prepared file stays in the "Sent Pictures" folder
+}
+
+int PictureSendJob::Run() {
+    if (PicturesSending(*this)) {
+        window->ShowWarning(kImageSentText);
+    } else {
+        progress->Finish();
+        window->SetStatusText(GetStatusText(*channel));
+        DisconnectLink(*channel, *window);
+        window->SetStatusText(GetStatusText(*channel));
+    }
+    window->ShowPreviewLabel(true);
+    window->SetStatusText(GetStatusText(*channel));
+    return 0;
+}
+
+bool StartPictureSend(CLoadingDlg& progress, HWND owner, std::shared_ptr<PictureSendJob> job) {
+    if (!job || !job->channel || !job->window) return false;
+    PictureSendWindow& window = *job->window;
+    if (job->picturePath.empty()) {
+        window.ShowWarning(kNoImageLoadedText);
+        window.SetStatusText(GetStatusText(*job->channel));
+        return false;
+    }
+    if (progress.IsWorkerRunning()) return false;
+
+    job->progress = &progress;
+    window.SetStatusText(kSendingStatusText);
+    window.ShowPreviewLabel(false);
+    if (!progress.Start(1, owner, std::string(), [job](HWND) { return job->Run(); })) {
+        window.ShowPreviewLabel(true);
+        window.SetStatusText(GetStatusText(*job->channel));
+        return false;
+    }
+    return true;
+}

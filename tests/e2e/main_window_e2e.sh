@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The main window with the simulated handheld: the start state and pane
+# geometry, opening a picture through the real file dialog, zoom, Image size,
+# connecting with two screen sizes, panning by scroll bar and by dragging,
+# Disconnect, and Exit after a connection.
+source "$(dirname "$0")/lib.sh"
+
+rect_of() { drv rect "$MAIN" "$1"; }
+# Position of pane $1 relative to pane $2, both in screen coordinates.
+offset_of() {
+  local a b
+  read -r -a a <<<"$(rect_of "$1")"
+  read -r -a b <<<"$(rect_of "$2")"
+  echo "$((a[0] - b[0])) $((a[1] - b[1])) $((a[2] - a[0])) $((a[3] - a[1]))"
+}
+enabled_set() {
+  local out="" id
+  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
+  echo "$out"
+}
+
+use_handheld "screen_reply=height=240 width=320"
+make_card "$WORK/card.png" 600 100
+make_card "$WORK/wide.png" 400 200
+
+start_app
+drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"
+expect_eq "$(drv status "$MAIN")" "Disconnected" "status at start"
+#            connect disconnect open size send mail zoomin zoomout
+expect_eq "$(enabled_set)" "10100011" "buttons at start"
+expect_eq "$(drv client "$MAIN" 138)" "313 271" "handheld pane for 240 x 160"
+expect_eq "$(offset_of 140 138)" "37 58 240 160" "screen hole for 240 x 160"
+screenshot main-empty
+
+# Open a picture wider than the screen.
+open_picture "$WORK/card.png"
+expect_eq "$(drv title "$MAIN")" "$MAIN - card.png" "title after Open"
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "600 100" "size fields"
+expect_eq "$(enabled_set)" "10110111" "buttons after Open"
+expect_eq "$(offset_of 139 140)" "-180 30 600 100" "picture centred on the screen"
+# Range 360 with page 60: the bar reaches exactly 0..360.
+expect_eq "$(drv scroll "$MAIN" 138 h)" "0 419 60 180" "horizontal bar"
+screenshot main-picture
+
+# Pan: the bar's far right shows the picture's right edge (the whole
+# overhang of 360 is reachable); one line step is 5 pixels; a drag to the
+# right moves the picture right, in line steps.
+drv sendscroll "$MAIN" 138 h 7
+expect_eq "$(offset_of 139 140)" "-360 30 600 100" "panned to the right edge"
+drv sendscroll "$MAIN" 138 h 0
+expect_eq "$(offset_of 139 140)" "-355 30 600 100" "one line step back"
+drv sendscroll "$MAIN" 138 v 1
+expect_eq "$(offset_of 139 140)" "-355 30 600 100" "no vertical panning for a short picture"
+drv drag "$MAIN" 139 40 0
+x_after_drag="$(offset_of 139 140 | cut -d' ' -f1)"
+[ "$x_after_drag" -gt -355 ] || fail "dragging right did not move the picture right (x $x_after_drag)"
+screenshot main-panned
+
+# Zoom in and out: one tenth per step.
+drv click "$MAIN" 1031; sleep 0.3
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "660 110" "zoom in"
+drv click "$MAIN" 1030; sleep 0.3
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "594 99" "zoom out"
+
+# Image size: 100 x 100 on a 400 x 200 picture gives 100 x 50; 10 x 10 is ignored.
+open_picture "$WORK/wide.png"
+drv click "$MAIN" 1005
+drv wait "Image size" 10000 >/dev/null || fail "no Image size dialog"
+expect_eq "$(drv text "Image size" 1019) $(drv text "Image size" 1017)" "400 200" "Image size fields"
+screenshot image-size
+drv settext "Image size" 1019 100
+drv settext "Image size" 1017 100
+drv click "Image size" 1035
+drv gone "Image size" 5000 || fail "Image size stayed open"
+sleep 0.3
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "100 50" "fitted into 100 x 100"
+drv click "$MAIN" 1005
+drv wait "Image size" 10000 >/dev/null
+drv settext "Image size" 1019 10
+drv settext "Image size" 1017 10
+drv click "Image size" 1035
+drv gone "Image size" 5000
+sleep 0.3
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "100 50" "10 x 10 ignored"
+
+# Connect: the handheld reports 320 x 240.
+drv click "$MAIN" 1002
+sleep 1
+expect_eq "$(drv status "$MAIN")" "Connected" "status after Connect"
+expect_eq "$(enabled_set)" "01111111" "buttons after Connect"
+expect_eq "$(drv client "$MAIN" 138)" "418 407" "handheld pane for 320 x 240"
+expect_eq "$(offset_of 140 138)" "50 87 320 240" "screen hole for 320 x 240"
+open_picture "$WORK/card.png"
+screenshot main-connected
+
+drv click "$MAIN" 1003
+sleep 0.5
+expect_eq "$(drv status "$MAIN")" "Disconnected" "status after Disconnect"
+expect_eq "$(enabled_set)" "10110111" "buttons after Disconnect"
+grep -q 'recv #2 Bye len=3 427965' "$WORK/trace.txt" || fail "Bye not sent as three bytes: $(cat "$WORK/trace.txt")"
+
+# A bigger screen: 480 x 360.
+sed -i 's/^screen_reply=.*/screen_reply=height=360 width=480/' "$WORK/handheld.ini"
+drv click "$MAIN" 1002
+sleep 1
+expect_eq "$(offset_of 140 138)" "75 131 480 360" "screen hole for 480 x 360"
+screenshot main-connected-480
+
+# Exit ends the connection ("Bye") and the run with exit code 0.
+drv command "$MAIN" 32773
+expect_exit 0
+[ "$(grep -c 'Bye len=3' "$WORK/trace.txt")" = 2 ] || fail "Exit did not say Bye"
+echo "main window: ok"
