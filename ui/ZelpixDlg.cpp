@@ -3,6 +3,7 @@
 
 #include "app/LogFormat.h"
 #include "app/ProgramFiles.h"
+#include "device/PasswordDlg.h"
 #include "device/TransferRecords.h"
 #include "resources/resource.h"
 #include "toolkit/Handles.h"
@@ -78,6 +79,7 @@ CZelpixDlg::CZelpixDlg(HWND parent) : tk::CDialog(IDD_MAIN, parent), m_defaultSe
     m_hIconSmall = static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
                                                    ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
     m_usbChannel.SetDisconnectedDisplay([this] { ShowDisconnectedDisplay(); });
+    m_usbChannel.SetPasswordAnswer(&AnswerHandheldPassword);
 }
 
 CZelpixDlg::~CZelpixDlg() {
