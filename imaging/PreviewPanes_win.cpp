@@ -169,7 +169,7 @@ void CScrollPreviewDlg::SetDeviceLook(bool connected) {
 void CScrollPreviewDlg::SetScrollRanges(int h, int v) {
     for (int bar : {SB_HORZ, SB_VERT}) {
         imaging::ScrollBarSetup setup = imaging::ScrollBarForRange(bar == SB_HORZ ? h : v);
-        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, setup.minimum, setup.maximum,
+        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, setup.minimum, setup.maximum,
                       static_cast<UINT>(setup.page), setup.position, 0};
         ::SetScrollInfo(Hwnd(), bar, &si, TRUE);
     }

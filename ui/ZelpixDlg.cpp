@@ -5,6 +5,7 @@
 #include "app/ProgramFiles.h"
 #include "device/PasswordDlg.h"
 #include "device/TransferRecords.h"
+#include "mail/SendByMail.h"
 #include "resources/resource.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
@@ -278,7 +279,15 @@ void CZelpixDlg::OnSendToDevice() {
 }
 
 void CZelpixDlg::OnSendByMail() {
-    // Wired to the mailer in its own change.
+    // The placement is read now: the mail thread prepares the picture later,
+    // while the user may already pan or zoom.
+    const PlacedPicture placed = PlacedOnScreen();
+    const imaging::Size screen = m_scrollPreviewDlg.GetScreenSize();
+    const std::string path = m_picture.path;
+    const std::string folder = m_sentPicturesFolder;
+    SendPictureByMail(Hwnd(), m_picture, m_sentPicturesFolder, [=](std::string* out) {
+        return ::PrepareDevicePicture(path, placed, screen.width, screen.height, folder, kPixelFormat16bppRGB555, out);
+    });
 }
 
 void CZelpixDlg::OnAbout() {

@@ -1,0 +1,47 @@
+// Hands one message to the user's mail client through Simple MAPI. The
+// library is loaded at run time, so a machine without a mail client still
+// runs the program: the send then simply reports failure. One object serves
+// one mail: construct (load, log on), Send once, destroy (log off, unload),
+// all on the same thread.
+#pragma once
+#include "toolkit/Win.h"
+
+#include <mapi.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class MapiMailer {
+public:
+    // "SMTP:" and the address share a 1000-byte buffer with its terminating
+    // zero, so the longest address handed over is 994 characters.
+    static constexpr std::size_t kAddressBufferSize = 1000;
+    static constexpr std::size_t kMaxAddressLength = kAddressBufferSize - sizeof("SMTP:");
+
+    // Loads "Mapi32.dll", resolves its entry points and logs on (the mail
+    // client may show its own logon or profile dialog, owned by `owner`).
+    explicit MapiMailer(HWND owner);
+    // Logs off and unloads the library.
+    ~MapiMailer();
+    MapiMailer(const MapiMailer&) = delete;
+    MapiMailer& operator=(const MapiMailer&) = delete;
+
+    // Hands the message to the mail client, which shows it in its compose
+    // window. True exactly when MAPISendMail returned success; false when
+    // there is no library or no send entry, or when the address is longer
+    // than kMaxAddressLength (then nothing is handed over). The attachment
+    // paths are attached in list order.
+    bool Send(const std::string& address, const std::string& subject, const std::string& body,
+              const std::vector<std::string>& attachments);
+
+private:
+    HMODULE m_library = nullptr;
+    LPMAPISENDMAIL m_sendMail = nullptr;
+    LPMAPILOGON m_logon = nullptr;
+    LPMAPILOGOFF m_logoff = nullptr;
+    // The session handle is pointer-sized on 64-bit systems; MAPILogon
+    // writes the whole of it.
+    LHANDLE m_session = 0;
+    HWND m_owner = nullptr;
+};

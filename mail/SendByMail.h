@@ -1,0 +1,59 @@
+// The send-by-mail command: ask for the handheld's address and a subject,
+// remember the address, and hand the prepared picture to the mail client on
+// a thread of its own, so the main window stays responsive while the mail
+// client's windows are open.
+//
+// Mails take turns (see mail/MailTurns.h): the picture is prepared by the
+// mail thread once every earlier mail's client has returned, so a second
+// mail of a picture with the same base name never rewrites the file that an
+// earlier mail is still attaching.
+#pragma once
+#include "imaging/LoadedPicture.h"
+#include "toolkit/Win.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Writes the picture to mail and puts the written file's path into
+// *preparedPath; true when the file was written. It runs on the mail thread,
+// possibly after the command has returned, so it must hold copies of
+// everything it uses (picture path, placement, screen size, folder), never
+// references into the main dialog.
+using PrepareMailPicture = std::function<bool(std::string* preparedPath)>;
+
+// "Some errors occurred while sending mail.\nPlease check address and mail settings! \n"
+extern const char kMailFailedMessage[];
+
+// One mail, owned by its thread from the moment the thread starts.
+struct MailJob {
+    std::string recipient;
+    std::string subject;
+    HWND owner = nullptr;  // parent of the mail client's windows and of the warning
+    // The file the preparation will write; any earlier file there is deleted
+    // before preparing. Attached when `prepare` gives no path of its own.
+    std::string preparedPath;
+    PrepareMailPicture prepare;            // empty: attach `attachments` as they are
+    std::vector<std::string> attachments;  // filled from the preparation
+};
+
+// The command of the main dialog's Send by mail button. Runs the dialog
+// (owned by `mainWindow`) with the address from "email.dat"; on Send stores
+// the address and starts the mail thread for the picture, which
+// `prepare` writes as sentPicturesFolder + "\" + base name + ".jpg".
+// Returns as soon as the thread is started or the dialog was cancelled.
+void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std::string& sentPicturesFolder,
+                       PrepareMailPicture prepare);
+
+// Starts the mail thread for `job`, in its turn after the mails started
+// before it. False when no thread could be made; the warning has then been
+// shown and the job freed.
+bool StartMailThread(std::unique_ptr<MailJob> job);
+
+// The thread procedure: waits for its turn, prepares, hands the mail to
+// Simple MAPI, shows the warning on any failure and frees the job.
+DWORD WINAPI MailThread(void* job);
+
+// Mail threads that have not yet ended (for an orderly test shutdown).
+int RunningMailThreads();

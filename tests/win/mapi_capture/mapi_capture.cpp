@@ -1,0 +1,193 @@
+// A capturing Simple MAPI library for the mail tests. Every call appends
+// what it received to the file named by QUORVEL_MAPI_CAPTURE, one
+// "key=value" line per field, so a test can check the exact structures the
+// program built. Its behaviour is set through the environment:
+//   QUORVEL_MAPI_SEND_RESULT   result of MAPISendMail (default 0, success)
+//   QUORVEL_MAPI_LOGON_RESULT  result of MAPILogon (default 0); a failing
+//                              logon still writes a session value, which the
+//                              caller must not use
+//   QUORVEL_MAPI_HOLD_EVENT    name of an event MAPISendMail waits for before
+//                              it returns, like a compose window left open;
+//                              the attachments are read again afterwards
+// Built with QUORVEL_MAPI_NO_SEND it lacks MAPISendMail.
+#include <windows.h>
+#include <mapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Handed out by MAPILogon: wider than 32 bits, so a session kept in a 32-bit
+// field shows up as a different value in the later calls.
+const ULONG_PTR kSession = static_cast<ULONG_PTR>(0x5E5510A11CEull);
+
+std::string Env(const char* name) {
+    char value[1024] = {};
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof(value));
+    if (n == 0 || n >= sizeof(value)) return std::string();
+    return std::string(value, n);
+}
+
+ULONG EnvNumber(const char* name, ULONG fallback) {
+    std::string v = Env(name);
+    return v.empty() ? fallback : static_cast<ULONG>(std::strtoul(v.c_str(), nullptr, 0));
+}
+
+std::string Hex(ULONG_PTR v) {
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+std::string Text(const char* s) { return s ? std::string(s) : std::string("(null)"); }
+std::string Pointer(const void* p) { return p ? std::string("set") : std::string("(null)"); }
+
+class Capture {
+public:
+    void Add(const std::string& key, const std::string& value) { m_text += key + "=" + value + "\r\n"; }
+    void Add(const std::string& key, unsigned long long value) { Add(key, std::to_string(value)); }
+    // One write per call, so lines of different calls never interleave.
+    void Write() {
+        std::string path = Env("QUORVEL_MAPI_CAPTURE");
+        if (path.empty()) return;
+        HANDLE f = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return;
+        DWORD written = 0;
+        WriteFile(f, m_text.data(), static_cast<DWORD>(m_text.size()), &written, nullptr);
+        CloseHandle(f);
+        m_text.clear();
+    }
+
+private:
+    std::string m_text;
+};
+
+#ifndef QUORVEL_MAPI_NO_SEND
+// Size and the first 32 bytes (hex) of an attachment as it is now.
+void AddFileContent(Capture& c, const std::string& prefix, const char* path) {
+    if (!path) return;
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        c.Add(prefix + ".size", "missing");
+        return;
+    }
+    LARGE_INTEGER size{};
+    GetFileSizeEx(f, &size);
+    unsigned char head[32] = {};
+    DWORD got = 0;
+    ReadFile(f, head, sizeof(head), &got, nullptr);
+    CloseHandle(f);
+    std::string hex;
+    for (DWORD i = 0; i < got; ++i) {
+        char b[3];
+        std::snprintf(b, sizeof(b), "%02x", head[i]);
+        hex += b;
+    }
+    c.Add(prefix + ".size", static_cast<unsigned long long>(size.QuadPart));
+    c.Add(prefix + ".head", hex);
+}
+#endif
+
+}  // namespace
+
+extern "C" {
+
+ULONG WINAPI MAPILogon(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPassword, FLAGS flFlags,
+                       ULONG ulReserved, LPLHANDLE lplhSession) {
+    const ULONG result = EnvNumber("QUORVEL_MAPI_LOGON_RESULT", SUCCESS_SUCCESS);
+    Capture c;
+    c.Add("call", "MAPILogon");
+    c.Add("logon.ui", Hex(ulUIParam));
+    c.Add("logon.profile", Text(lpszProfileName));
+    c.Add("logon.password", Text(lpszPassword));
+    c.Add("logon.flags", flFlags);
+    c.Add("logon.reserved", ulReserved);
+    c.Add("logon.session", Pointer(lplhSession));
+    c.Add("logon.result", result);
+    c.Write();
+    if (lplhSession) *lplhSession = result == SUCCESS_SUCCESS ? kSession : static_cast<LHANDLE>(0xBAD);
+    return result;
+}
+
+ULONG WINAPI MAPILogoff(LHANDLE lhSession, ULONG_PTR ulUIParam, FLAGS flFlags, ULONG ulReserved) {
+    Capture c;
+    c.Add("call", "MAPILogoff");
+    c.Add("logoff.session", Hex(lhSession));
+    c.Add("logoff.ui", Hex(ulUIParam));
+    c.Add("logoff.flags", flFlags);
+    c.Add("logoff.reserved", ulReserved);
+    c.Write();
+    return SUCCESS_SUCCESS;
+}
+
+#ifndef QUORVEL_MAPI_NO_SEND
+ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage lpMessage, FLAGS flFlags,
+                          ULONG ulReserved) {
+    const ULONG result = EnvNumber("QUORVEL_MAPI_SEND_RESULT", SUCCESS_SUCCESS);
+    Capture c;
+    c.Add("call", "MAPISendMail");
+    c.Add("send.session", Hex(lhSession));
+    c.Add("send.ui", Hex(ulUIParam));
+    c.Add("send.flags", flFlags);
+    c.Add("send.reserved", ulReserved);
+    c.Add("message", Pointer(lpMessage));
+    if (lpMessage) {
+        const MapiMessage& m = *lpMessage;
+        c.Add("message.reserved", m.ulReserved);
+        c.Add("message.subject", Text(m.lpszSubject));
+        c.Add("message.note", Text(m.lpszNoteText));
+        c.Add("message.type", Text(m.lpszMessageType));
+        c.Add("message.date", Text(m.lpszDateReceived));
+        c.Add("message.conversation", Text(m.lpszConversationID));
+        c.Add("message.flags", m.flFlags);
+        c.Add("message.originator", Pointer(m.lpOriginator));
+        c.Add("message.recipients", m.nRecipCount);
+        c.Add("message.recipientArray", Pointer(m.lpRecips));
+        c.Add("message.files", m.nFileCount);
+        c.Add("message.fileArray", Pointer(m.lpFiles));
+        for (ULONG i = 0; m.lpRecips && i < m.nRecipCount; ++i) {
+            const MapiRecipDesc& r = m.lpRecips[i];
+            const std::string p = "recipient." + std::to_string(i);
+            c.Add(p + ".reserved", r.ulReserved);
+            c.Add(p + ".class", r.ulRecipClass);
+            c.Add(p + ".name", Text(r.lpszName));
+            c.Add(p + ".address", Text(r.lpszAddress));
+            c.Add(p + ".eidSize", r.ulEIDSize);
+            c.Add(p + ".eid", Pointer(r.lpEntryID));
+        }
+        for (ULONG i = 0; m.lpFiles && i < m.nFileCount; ++i) {
+            const MapiFileDesc& f = m.lpFiles[i];
+            const std::string p = "file." + std::to_string(i);
+            c.Add(p + ".reserved", f.ulReserved);
+            c.Add(p + ".flags", f.flFlags);
+            c.Add(p + ".position", f.nPosition);
+            c.Add(p + ".path", Text(f.lpszPathName));
+            c.Add(p + ".name", Text(f.lpszFileName));
+            c.Add(p + ".type", Pointer(f.lpFileType));
+            AddFileContent(c, p, f.lpszPathName);
+        }
+    }
+    c.Write();
+
+    const std::string hold = Env("QUORVEL_MAPI_HOLD_EVENT");
+    if (!hold.empty()) {
+        HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, hold.c_str());
+        if (event) {
+            WaitForSingleObject(event, 60000);
+            CloseHandle(event);
+        }
+        c.Add("call", "MAPISendMail.return");
+        for (ULONG i = 0; lpMessage && lpMessage->lpFiles && i < lpMessage->nFileCount; ++i)
+            AddFileContent(c, "file." + std::to_string(i) + ".atReturn", lpMessage->lpFiles[i].lpszPathName);
+    }
+    c.Add("send.result", result);
+    c.Write();
+    return result;
+}
+#endif
+
+}  // extern "C"
