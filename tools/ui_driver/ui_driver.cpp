@@ -190,7 +190,18 @@ int main(int argc, char** argv) {
         if (!dlg) return Fail("file dialog not found");
         // The file name box: the combo box 0x47C of the Explorer-style
         // dialog, or the edit 0x480 of the old style.
-        HWND name = GetDlgItem(dlg, 0x47C);
+        struct Find { HWND edit; } f{nullptr};
+        EnumChildWindows(dlg, [](HWND w, LPARAM p) -> BOOL {
+            char cls[32] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            int id = GetDlgCtrlID(w);
+            if (std::strcmp(cls, "Edit") == 0 && (id == 0x47C || id == 0x480)) {
+                reinterpret_cast<Find*>(p)->edit = w;
+                return FALSE;
+            }
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&f));
+        HWND name = f.edit ? f.edit : GetDlgItem(dlg, 0x47C);
         if (!name) name = GetDlgItem(dlg, 0x480);
         if (!name) return Fail("no file name box");
         Sleep(300);
@@ -282,7 +293,13 @@ int main(int argc, char** argv) {
     }
     if (cmd == "enabled") { std::printf("%d\n", IsWindowEnabled(ctl) ? 1 : 0); return 0; }
     if (cmd == "visible") { std::printf("%d\n", IsWindowVisible(ctl) ? 1 : 0); return 0; }
-    if (cmd == "text") { std::printf("%s\n", TitleOf(ctl).c_str()); return 0; }
+    if (cmd == "text") {
+        // GetWindowText does not ask another process's controls; WM_GETTEXT does.
+        char buf[4096] = {};
+        SendMessageA(ctl, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+        std::printf("%s\n", buf);
+        return 0;
+    }
     if (cmd == "settext") {
         if (!arg(4)) return 2;
         SendMessageA(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4)));
