@@ -323,11 +323,21 @@ bool UsbChannel::OpenChannel() {
         ::MessageBoxA(nullptr, "OpenChannel() on already opened channel!", nullptr, MB_OK);
         return false;
     }
-    // The previous connection's worker may still be finishing its last steps.
-    if (m_workerHandle) {
-        WaitAnsweringSentMessages(m_workerHandle);
-        ::CloseHandle(m_workerHandle);
+    // The previous connection's worker may still be finishing its last
+    // steps, the last of which takes the channel lock: wait for it with the
+    // lock left, or neither of us would ever go on.
+    while (m_workerHandle) {
+        HANDLE previous = m_workerHandle;
         m_workerHandle = nullptr;
+        ::LeaveCriticalSection(&m_lock);
+        WaitAnsweringSentMessages(previous);
+        ::CloseHandle(previous);
+        ::EnterCriticalSection(&m_lock);
+        if (m_workerThreadId != 0) {
+            // Another thread opened the channel meanwhile.
+            ::MessageBoxA(nullptr, "OpenChannel() on already opened channel!", nullptr, MB_OK);
+            return false;
+        }
     }
     OpenRequest request{MakeEvent(), 1, &m_workerThreadId, &m_lock, PasswordNotAsked, this};
     if (!request.event) return false;
@@ -397,12 +407,10 @@ void UsbChannel::CloseChannel() {
     CriticalSectionLock lock(m_lock);
     if (m_workerThreadId == 0) return;
     HANDLE done = MakeEvent();
-    if (done && ::PostThreadMessageA(m_workerThreadId, ChannelMsgClose, reinterpret_cast<WPARAM>(done), 0)) {
+    // A worker that cannot be reached is not waited for here: its last step
+    // takes the channel lock that we hold, so that wait would never end.
+    if (done && ::PostThreadMessageA(m_workerThreadId, ChannelMsgClose, reinterpret_cast<WPARAM>(done), 0))
         WaitAnsweringSentMessages(done);
-    } else if (m_workerHandle) {
-        // The worker cannot be reached: it is ending by itself.
-        WaitAnsweringSentMessages(m_workerHandle);
-    }
     if (done) ::CloseHandle(done);
     m_workerThreadId = 0;
 }
@@ -539,7 +547,9 @@ void UsbChannel::RunWorker(OpenRequest* request) {
         FailQueuedRequests();
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_POSTMESSAGE);
     }
-    *workerThreadId = 0;
+    // Only our own id is cleared: when CloseChannel has cleared it already,
+    // a newer connection's worker may stand there by now.
+    if (*workerThreadId == ::GetCurrentThreadId()) *workerThreadId = 0;
     // Every request is posted under the channel lock after a check of the
     // thread id, so after this last pass none can come any more.
     FailQueuedRequests();
