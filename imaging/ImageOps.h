@@ -26,6 +26,14 @@ struct PlacedPicture {
 // The index of the encoder for `mimeType` and its class id, or -1.
 int FindEncoder(const wchar_t* mimeType, CLSID* clsid);
 
+// Pictures are decoded by the imaging service after their header has been
+// checked against our bounds (imaging/PictureHeader.h: each side at most
+// 65535, at most 2^27 pixels, files up to 1 GB); a file beyond them is
+// treated like one that cannot be decoded. The decoded pixels of the last
+// picture are kept while its file stays the same (same path, size and
+// modification time), so zooming and resizing do not decode it again; a file
+// that changed on disk is decoded afresh.
+
 // The picture at its own size on white, as a device-dependent bitmap the
 // caller owns; null when the file cannot be decoded.
 HBITMAP LoadPictureBitmap(const std::string& path);
@@ -38,6 +46,10 @@ SIZE GetBitmapSize(HBITMAP bitmap);
 HDC RenderPictureFitted(const std::string& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
 // As above, with the whole bitmap stretched over the target.
 HDC RenderBitmapStretched(HBITMAP bitmap, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
+// Both return null, and make nothing, for an empty target or one beyond the
+// display bound (a side above 2^24 or more than kMaxTargetPixels pixels); a
+// picture that cannot be decoded gives an all-white bitmap.
+
 // Deletes a DC made by the two functions above together with its bitmap.
 void ReleaseRenderedDC(HDC dc);
 
@@ -48,4 +60,20 @@ void ReleaseRenderedDC(HDC dc);
 bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& placed, int screenWidth,
                           int screenHeight, const std::string& outputFolder, int pixelFormat,
                           std::string* writtenPath);
+// It writes nothing, leaves no file under that name and returns false when
+// the picture cannot be decoded, the placed picture or the screen has no
+// area, the crop is larger than 65535 on a side or than kMaxTargetPixels, the
+// pixel format cannot be made, or the save fails. Two exceptions to "leaves
+// no file": an empty output folder touches nothing at all, and a picture
+// that is itself the output file (opened from the Sent Pictures folder) is
+// never deleted. Only the cropped part is ever rendered, so a huge displayed
+// size costs no more than the screen-sized piece that is sent.
+
+// The picture's own width and height (decoding it, or taking the kept
+// pixels); false and 0 x 0 when it cannot be decoded. Cheaper than
+// LoadPictureBitmap when only the size is wanted.
+bool GetPictureSize(const std::string& path, SIZE* size);
+// Frees the kept pixels of the last decoded picture (for instance when no
+// picture is open any more). The next operation decodes its file again.
+void ForgetDecodedPicture();
 

@@ -1,0 +1,74 @@
+// PictureHeader.h - the pixel size a picture file claims, read from its
+// header before anything is decoded.
+//
+// Decoders allocate the whole picture as soon as they have read its header,
+// so a file of a few bytes that claims to be 65535 x 65535 would make the
+// imaging service reserve gigabytes. We read the claimed size ourselves
+// first and refuse the file when it is beyond our bounds; only the five
+// formats the program opens (BMP, JPEG, PNG, GIF, TIFF) are recognised, by
+// their signatures, not by the file name.
+//
+// The reader works through a small byte-source interface so that the
+// Windows side can read the file through its handle and the tests can hand
+// in bytes from memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace imaging {
+
+enum class PictureFormat { kUnknown, kBmp, kJpeg, kPng, kGif, kTiff };
+
+// Random access to the bytes of a file.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Copies up to `count` bytes from `offset` into `buffer`; returns how many
+    // were copied (fewer at the end of the data, 0 beyond it or on error).
+    virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+    virtual std::uint64_t Size() const = 0;
+};
+
+// Bytes held in memory (not owned).
+class MemoryByteSource : public ByteSource {
+public:
+    MemoryByteSource(const void* data, std::size_t size) : m_data(static_cast<const std::uint8_t*>(data)), m_size(size) {}
+    explicit MemoryByteSource(const std::string& bytes) : MemoryByteSource(bytes.data(), bytes.size()) {}
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
+    std::uint64_t Size() const override { return m_size; }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+};
+
+struct PictureHeader {
+    PictureFormat format = PictureFormat::kUnknown;
+    // As claimed by the file; may be far beyond what can be decoded.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// Recognises the format and reads the size the decoder will allocate for the
+// first picture in the file: BMP info header; the first JPEG frame header;
+// PNG IHDR; GIF logical screen joined with the first image's extent; the
+// first TIFF directory's ImageWidth and ImageLength. Returns false for an
+// unknown format, a header cut short or inconsistent, or a size of zero.
+bool ReadPictureHeader(ByteSource& source, PictureHeader* header);
+
+// Our bounds for decoding a picture: each side at most 65535 (the largest
+// JPEG there can be, and what the imaging service handles everywhere), and
+// at most 2^27 pixels (134 million: a 16384 x 8192 picture; 512 MB as 32-bit
+// pixels), which leaves every camera picture decodable while a forged header
+// cannot make us allocate more.
+constexpr std::uint32_t kMaxPictureSide = 65535;
+constexpr std::uint64_t kMaxPicturePixels = 1ULL << 27;
+// A file larger than this is not read at all (an uncompressed picture at the
+// pixel bound is at most 512 MB).
+constexpr std::uint64_t kMaxPictureFileBytes = 1ULL << 30;
+
+bool IsDecodableSize(std::uint32_t width, std::uint32_t height);
+
+}  // namespace imaging
