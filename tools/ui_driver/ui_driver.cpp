@@ -19,6 +19,12 @@
 //   ui_driver client TITLE [ID]       print a window's client size: w h
 //   ui_driver msgbox TITLE [ms]       wait for a message box, print its text,
 //                                     and dismiss it with its first button
+//   ui_driver peekbox TITLE [ms]      wait for a message box and print its text,
+//                                     leaving it open
+//   ui_driver owner TITLE             print the title of the window's owner,
+//                                     or "(none)" for an ownerless window
+//   ui_driver focus TITLE             print the control id of the keyboard
+//                                     focus in the window's thread (0: none)
 //   ui_driver scroll TITLE ID BAR     print a scroll bar's min max page pos
 //                                     of child ID (BAR is h or v)
 //   ui_driver drag TITLE ID DX DY     drag with the left button inside child ID
@@ -227,12 +233,13 @@ int main(int argc, char** argv) {
         DeleteObject(rgn);
         return 0;
     }
-    if (cmd == "msgbox") {
+    if (cmd == "msgbox" || cmd == "peekbox") {
         if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
         HWND box = WaitTop(title, waitMs, true);
         if (!box) return Fail("message box not found");
         HWND text = GetDlgItem(box, 0xFFFF);
         std::printf("%s\n", text ? TitleOf(text).c_str() : "");
+        if (cmd == "peekbox") return 0;
         // The first push button of the box (OK for an OK box).
         for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
             if (GetDlgItem(box, id)) {
@@ -248,6 +255,17 @@ int main(int argc, char** argv) {
     int id = arg(3) ? std::atoi(arg(3)) : 0;
 
     if (cmd == "title") { std::printf("%s\n", TitleOf(top).c_str()); return 0; }
+    if (cmd == "owner") {
+        HWND owner = GetWindow(top, GW_OWNER);
+        std::printf("%s\n", owner ? TitleOf(owner).c_str() : "(none)");
+        return 0;
+    }
+    if (cmd == "focus") {
+        GUITHREADINFO info{sizeof info};
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return Fail("no thread information");
+        std::printf("%d\n", info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+        return 0;
+    }
     if (cmd == "close") { PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
     if (cmd == "status") {
         HWND bar = FindStatusBar(top);

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Connecting without a handheld, a handheld that drops the channel instead
+# of answering the greeting, and the two ways the run ends after a
+# connection (Exit and the close box): exit code 0, "Bye" said, nothing left
+# running.
+source "$(dirname "$0")/lib.sh"
+
+STARTED=$SECONDS
+START_TEXT=$'Please start Quorvel Photos on your handheld, connect USB cable\nand then press Connect button again.'
+enabled_set() {
+  local out="" id
+  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
+  echo "$out"
+}
+#                connect disconnect open size send mail zoomin zoomout
+DISCONNECTED=10100011
+CONNECTED=01101011
+sim_set() {
+  sed -i "/^$1=/d" "$WORK/handheld.ini"
+  [ -z "$2" ] || echo "$1=$2" >>"$WORK/handheld.ini"
+}
+wait_status() {
+  local i
+  for i in $(seq 1 40); do
+    [ "$(drv status "$MAIN")" = "$1" ] && return 0
+    sleep 0.25
+  done
+  fail "status is '$(drv status "$MAIN")', expected '$1': $(cat "$WORK/trace.txt")"
+}
+
+# --- No handheld attached ----------------------------------------------
+use_handheld "devices=0"
+start_app
+drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"
+for press in 1 2; do
+  drv click "$MAIN" 1002 || fail "Connect is not clickable (press $press)"
+  expect_eq "$(drv msgbox "$MAIN" 15000)" "$START_TEXT" "message without a handheld (press $press)"
+  sleep 0.3
+  drv msgbox "$MAIN" 1000 >/dev/null 2>&1 && fail "a second message without a handheld"
+  expect_eq "$(drv status "$MAIN")" "Disconnected" "status without a handheld"
+  expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons without a handheld"
+done
+grep -q '^open ok' "$WORK/trace.txt" && fail "a channel opened without a handheld"
+
+# --- The handheld drops the channel instead of answering the greeting --
+sim_set devices 1
+sim_set close_at 1
+: >"$WORK/trace.txt"
+drv click "$MAIN" 1002 || fail "Connect is not clickable"
+expect_eq "$(drv msgbox "$MAIN" 15000)" "$START_TEXT" "message when the greeting is not answered"
+sleep 0.3
+grep -q 'close #1 (close_at)' "$WORK/trace.txt" || fail "the greeting was not dropped: $(cat "$WORK/trace.txt")"
+expect_eq "$(drv status "$MAIN")" "Disconnected" "status after the dropped greeting"
+expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons after the dropped greeting"
+
+# The handheld is back: Connect works again, and Exit says Bye and ends.
+sim_set close_at ""
+: >"$WORK/trace.txt"
+drv click "$MAIN" 1002 || fail "Connect is not clickable after the drop"
+wait_status "Connected"
+expect_eq "$(enabled_set)" "$CONNECTED" "buttons once the handheld is back"
+drv command "$MAIN" 32773
+expect_exit 0
+expect_eq "$(grep -c '^recv #2 Bye len=3 427965$' "$WORK/trace.txt")" "1" "Bye on Exit"
+grep -q '^close by program' "$WORK/trace.txt" || fail "Exit did not close the channel: $(cat "$WORK/trace.txt")"
+drv wait "$MAIN" 500 >/dev/null 2>&1 && fail "a window is left after Exit"
+
+# --- The close box after a connection --------------------------------
+use_handheld
+start_app
+drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear (second run)"
+drv click "$MAIN" 1002 || fail "Connect is not clickable (second run)"
+wait_status "Connected"
+drv close "$MAIN"
+expect_exit 0
+expect_eq "$(grep -c '^recv #2 Bye len=3 427965$' "$WORK/trace.txt")" "1" "Bye on the close box"
+grep -q '^close by program' "$WORK/trace.txt" || fail "the close box did not close the channel"
+drv wait "$MAIN" 500 >/dev/null 2>&1 && fail "a window is left after the close box"
+echo "link drop: ok ($((SECONDS - STARTED)) s)"
