@@ -1,5 +1,6 @@
 // Send to device: the sending thread and the button that starts it.
 #include "device/PictureTransfer.h"
+#include "imaging/ImageOps.h"
 
 #include "app/Log.h"
 #include "device/ScreenReply.h"
@@ -70,7 +71,7 @@ bool PicturesSending(PictureSendJob& job) {
         return false;
     }
 
-    ::DeleteFileA(path.c_str());  // a missing file is no error
+    DeleteEarlierPreparedFile(path, job.picturePath);
     if (job.preparePicture) {
         std::string written = path;
         job.preparePicture(&written);  // its result is not looked at; the file tells

@@ -77,3 +77,7 @@ bool GetPictureSize(const std::string& path, SIZE* size);
 // picture is open any more). The next operation decodes its file again.
 void ForgetDecodedPicture();
 
+// Deletes an earlier prepared file before a new preparation, so that a failed
+// one never leaves an old picture to be sent. A picture opened from the Sent
+// Pictures folder is its own prepared file and is never deleted.
+void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath);

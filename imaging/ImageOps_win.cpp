@@ -424,6 +424,13 @@ bool IsSameFilePath(const std::wstring& a, const std::wstring& b) {
 
 // ---- public operations --------------------------------------------------------
 
+void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath) {
+    if (preparedPath.empty()) return;
+    const std::wstring wide = tk::ToWide(preparedPath);
+    if (IsSameFilePath(wide, tk::ToWide(picturePath))) return;  // never the user's own picture
+    ::DeleteFileW(wide.c_str());  // a missing file is no error
+}
+
 int FindEncoder(const wchar_t* mimeType, CLSID* clsid) {
     if (!mimeType) return -1;
     UINT count = 0, bytes = 0;

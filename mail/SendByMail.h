@@ -34,6 +34,7 @@ struct MailJob {
     // The file the preparation will write; any earlier file there is deleted
     // before preparing. Attached when `prepare` gives no path of its own.
     std::string preparedPath;
+    std::string picturePath;               // the picture itself, never deleted
     PrepareMailPicture prepare;            // empty: attach `attachments` as they are
     std::vector<std::string> attachments;  // filled from the preparation
 };

@@ -3,6 +3,7 @@
 // preparation of the picture and the Simple MAPI hand-off happen on the mail
 // thread in its turn, and the thread alone owns and frees its job.
 #include "mail/SendByMail.h"
+#include "imaging/ImageOps.h"
 
 #include "app/ProgramFiles.h"
 #include "device/TransferRecords.h"
@@ -40,7 +41,7 @@ void ShowMailFailed(HWND owner) {
 // could be written: a mail without its picture is not worth sending.
 bool PrepareAttachment(MailJob& job) {
     if (!job.prepare) return true;
-    if (!job.preparedPath.empty()) ::DeleteFileA(job.preparedPath.c_str());  // result ignored: may not exist
+    DeleteEarlierPreparedFile(job.preparedPath, job.picturePath);
     std::string written;
     if (!job.prepare(&written)) return false;
     job.attachments.assign(1, written.empty() ? job.preparedPath : written);
@@ -63,6 +64,7 @@ void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std:
     job->subject = dialog.Subject();
     job->owner = mainWindow;
     job->preparedPath = quorvel::PreparedPicturePath(sentPicturesFolder, picture.path);
+    job->picturePath = picture.path;
     job->prepare = std::move(prepare);
     StartMailThread(std::move(job));
 }

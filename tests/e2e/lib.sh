@@ -13,7 +13,7 @@ mkdir -p "$SCREENS"
 "$E2E_ROOT/scripts/wine-prefix" "$WINEPREFIX"
 
 SCENARIO="$(basename "$0" .sh)"
-WORK="$E2E_ROOT/build/win/e2e/$SCENARIO"
+WORK="$(cd "$BIN/.." && pwd)/e2e/$SCENARIO"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 cp "$BIN/QuorvelPhotoManager.exe" "$WORK/"

@@ -703,6 +703,27 @@ TEST_F(PictureTransfer, MissingPreparedFileFailsBeforeAnythingIsSent) {
     EXPECT_TRUE(IsWindowEnabled(owner_));
 }
 
+TEST_F(PictureTransfer, PictureOpenedFromSentPicturesIsNeverDeleted) {
+    Configure("");
+    Connect();
+    // The user opened a picture of the Sent Pictures folder: the prepared
+    // file's path is the picture itself, which must survive a preparation
+    // that writes nothing.
+    const std::string own = sent_ + "\\holiday.jpg";
+    const Bytes content = PictureBytes(1500);
+    WriteFileBytes(own, content);
+    auto job = MakeJob(own, {});
+    job->preparePicture = [this](std::string*) {
+        ++prepared_;
+        return false;
+    };
+    ASSERT_TRUE(Start(job));
+    WaitForTransferEnd();
+    EXPECT_EQ(prepared_, 1);
+    EXPECT_TRUE(FileExists(own));
+    EXPECT_EQ(ReadFileBytes(received_ + "\\holiday.jpg"), AsText(content));
+}
+
 TEST_F(PictureTransfer, FileThatShrinksWhileSentEndsAsFailed) {
     Configure("latency_ms=700\n");
     Connect();
