@@ -1,0 +1,231 @@
+// The toolkit: control binding, the modal run and its result, default and
+// overridden OK/Cancel, a quit request during a modal run, the owner's
+// enabling, the standard warning box, the status bar and text conversion.
+#include "resources/resource.h"
+#include "toolkit/Dialog.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+// A dialog on the Image size template with its two edits bound.
+class BoundDialog : public tk::CDialog {
+public:
+    explicit BoundDialog(HWND parent = nullptr) : tk::CDialog(IDD_IMAGE_SIZE, parent) {
+        Bind(IDC_SIZE_WIDTH, width);
+        Bind(IDC_SIZE_HEIGHT, height);
+    }
+    tk::CEdit width;
+    tk::CEdit height;
+    std::function<void(BoundDialog&)> onInit;
+    bool emptyOkCancel = false;
+    int okCalls = 0;
+
+protected:
+    BOOL OnInitDialog() override {
+        if (onInit) onInit(*this);
+        return TRUE;
+    }
+    void OnOK() override {
+        ++okCalls;
+        if (!emptyOkCancel) tk::CDialog::OnOK();
+    }
+    void OnCancel() override {
+        if (!emptyOkCancel) tk::CDialog::OnCancel();
+    }
+};
+
+// Posts a command to the dialog once its window exists.
+void PostCommandLater(BoundDialog& dlg, WORD id) {
+    dlg.onInit = [id](BoundDialog& d) { ::PostMessageA(d.Hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+}
+
+HWND MakeOwner() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ToolkitTestOwner";
+    ::RegisterClassA(&wc);
+    return ::CreateWindowExA(0, "ToolkitTestOwner", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                             nullptr, wc.hInstance, nullptr);
+}
+
+} // namespace
+
+TEST(Toolkit, BoundControlsFollowTheWindowsLife) {
+    BoundDialog dlg;
+    EXPECT_EQ(dlg.width.Hwnd(), nullptr);
+    ASSERT_TRUE(dlg.Create(nullptr));
+    EXPECT_EQ(dlg.width.Hwnd(), ::GetDlgItem(dlg.Hwnd(), IDC_SIZE_WIDTH));
+    EXPECT_EQ(dlg.height.Hwnd(), ::GetDlgItem(dlg.Hwnd(), IDC_SIZE_HEIGHT));
+    dlg.width.SetText("0320");
+    EXPECT_EQ(dlg.width.GetText(), "0320");
+    dlg.Destroy();
+    EXPECT_EQ(dlg.Hwnd(), nullptr);
+    EXPECT_EQ(dlg.width.Hwnd(), nullptr);
+    // The object can make its window again.
+    ASSERT_TRUE(dlg.Create(nullptr));
+    EXPECT_NE(dlg.width.Hwnd(), nullptr);
+}
+
+TEST(Toolkit, ModalRunReturnsWhatEndDialogWasGiven) {
+    BoundDialog dlg;
+    dlg.onInit = [](BoundDialog& d) { d.EndDialog(42); };
+    EXPECT_EQ(dlg.DoModal(), 42);
+    EXPECT_EQ(dlg.Hwnd(), nullptr);
+}
+
+TEST(Toolkit, DefaultOkAndCancelEndTheRun) {
+    BoundDialog ok;
+    PostCommandLater(ok, IDOK);
+    EXPECT_EQ(ok.DoModal(), IDOK);
+    BoundDialog cancel;
+    PostCommandLater(cancel, IDCANCEL);
+    EXPECT_EQ(cancel.DoModal(), IDCANCEL);
+}
+
+TEST(Toolkit, EmptyOkAndCancelEndNothing) {
+    // OK and Cancel are empty: after both commands the dialog is still
+    // running, and only its own EndDialog ends it.
+    class Closing : public BoundDialog {
+    public:
+        Closing() { emptyOkCancel = true; }
+        int okCallsBeforeEnd = -1;
+    protected:
+        bool OnCommand(int id, int, HWND) override {
+            if (id != IDC_SIZE_CANCEL) return false;
+            okCallsBeforeEnd = okCalls;
+            EndDialog(7);
+            return true;
+        }
+    } closing;
+    closing.onInit = [](BoundDialog& d) {
+        ::PostMessageA(d.Hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ::PostMessageA(d.Hwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        ::PostMessageA(d.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SIZE_CANCEL, BN_CLICKED), 0);
+    };
+    EXPECT_EQ(closing.DoModal(), 7);
+    EXPECT_EQ(closing.okCallsBeforeEnd, 1);
+}
+
+TEST(Toolkit, QuitRequestEndsTheModalRunAndIsHandedOn) {
+    BoundDialog dlg;
+    dlg.onInit = [](BoundDialog&) { ::PostQuitMessage(5); };
+    EXPECT_EQ(dlg.DoModal(), IDABORT);
+    ASSERT_TRUE(tk::CDialog::LastQuitCode().has_value());
+    EXPECT_EQ(*tk::CDialog::LastQuitCode(), 5);
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 5u);
+}
+
+TEST(Toolkit, OwnerIsDisabledDuringTheRunAndEnabledAfter) {
+    HWND owner = MakeOwner();
+    ASSERT_NE(owner, nullptr);
+    BOOL enabledInside = TRUE;
+    // Sample the owner's state from inside the run, when the OK arrives.
+    class Sampling : public BoundDialog {
+    public:
+        Sampling(HWND o, BOOL* out) : BoundDialog(o), owner(o), sample(out) {}
+        HWND owner;
+        BOOL* sample;
+    protected:
+        void OnOK() override {
+            *sample = ::IsWindowEnabled(owner);
+            BoundDialog::OnOK();
+        }
+    } sampling(owner, &enabledInside);
+    PostCommandLater(sampling, IDOK);
+    EXPECT_EQ(sampling.DoModal(), IDOK);
+    EXPECT_FALSE(enabledInside);
+    EXPECT_TRUE(::IsWindowEnabled(owner));
+    ::DestroyWindow(owner);
+}
+
+TEST(Toolkit, WarningBoxFollowsTheConventions) {
+    HWND owner = MakeOwner();
+    ASSERT_NE(owner, nullptr);
+    struct Seen {
+        std::string caption, text;
+        HWND boxOwner = nullptr;
+        bool icon = false, onlyOk = false;
+    } seen;
+    std::thread answer([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 500 && !box; ++i) {
+            ::Sleep(20);
+            box = ::FindWindowA("#32770", "Quorvel Photo Manager");
+        }
+        if (!box) return;
+        seen.caption = tk::GetWindowTextString(box);
+        seen.text = tk::GetWindowTextString(::GetDlgItem(box, 0xFFFF));
+        seen.boxOwner = ::GetWindow(box, GW_OWNER);
+        // The warning icon is a static icon control of the box.
+        HWND child = nullptr;
+        while ((child = ::FindWindowExA(box, child, "Static", nullptr)) != nullptr) {
+            if ((::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) seen.icon = true;
+        }
+        seen.onlyOk = ::GetDlgItem(box, IDOK) && !::GetDlgItem(box, IDCANCEL) && !::GetDlgItem(box, IDYES);
+        ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+    int result = tk::ShowWarning(owner, "No image loaded");
+    answer.join();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(seen.caption, "Quorvel Photo Manager");
+    EXPECT_EQ(seen.text, "No image loaded");
+    EXPECT_EQ(seen.boxOwner, owner);
+    EXPECT_TRUE(seen.icon);
+    EXPECT_TRUE(seen.onlyOk);
+    ::DestroyWindow(owner);
+}
+
+TEST(Toolkit, StatusBarKeepsItsSimpleText) {
+    HWND owner = MakeOwner();
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    tk::CStatusBar bar;
+    ASSERT_TRUE(bar.Create(owner, IDC_STATUS_BAR));
+    EXPECT_EQ(::GetDlgCtrlID(bar.Hwnd()), IDC_STATUS_BAR);
+    bar.SetSimpleText("Sending picture. Please wait...");
+    EXPECT_EQ(bar.GetSimpleText(), "Sending picture. Please wait...");
+    bar.SetSimpleText("Connected");
+    EXPECT_EQ(bar.GetSimpleText(), "Connected");
+    ::DestroyWindow(owner);
+}
+
+TEST(Toolkit, AnsiAndWideTextRoundTrip) {
+    EXPECT_EQ(tk::ToWide(""), L"");
+    EXPECT_EQ(tk::ToWide("HH_USBClient"), L"HH_USBClient");
+    std::string ansi = "caf\xe9 \xfc";  // in the Western code page
+    if (::GetACP() == 1252) {
+        EXPECT_EQ(tk::ToWide(ansi), L"caf\u00e9 \u00fc");
+    }
+    EXPECT_EQ(tk::ToAnsi(tk::ToWide(ansi)), ansi);
+}
+
+TEST(Toolkit, HandleOwnersReleaseWhatTheyHold) {
+    HANDLE raw = nullptr;
+    {
+        tk::UniqueHandle event(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        ASSERT_TRUE(event);
+        raw = event.Get();
+        tk::UniqueHandle moved(std::move(event));
+        EXPECT_FALSE(event);
+        EXPECT_EQ(moved.Get(), raw);
+    }
+    DWORD flags = 0;
+    EXPECT_FALSE(::GetHandleInformation(raw, &flags));  // closed once, by its last owner
+    {
+        tk::Brush brush(::CreateSolidBrush(RGB(1, 2, 3)));
+        ASSERT_TRUE(brush);
+        HBRUSH kept = brush.Get();
+        brush.Reset();
+        EXPECT_EQ(::GetObjectType(kept), 0u);
+    }
+}
