@@ -104,6 +104,15 @@ sleep 1
 expect_eq "$(offset_of 140 138)" "75 131 480 360" "screen hole for 480 x 360"
 screenshot main-connected-480
 
+# A broken picture file: no crash, no message, the size it reports is 0 x 0
+# and the window goes on answering; zoom on it changes nothing.
+head -c 300 "$WORK/card.png" > "$WORK/broken.png"
+open_picture "$WORK/broken.png"
+expect_eq "$(drv title "$MAIN")" "$MAIN - broken.png" "title for a broken file"
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "0 0" "size of a broken file"
+drv click "$MAIN" 1031; sleep 0.3
+expect_eq "$(drv status "$MAIN")" "Connected" "still answering after a broken file"
+
 # Exit ends the connection ("Bye") and the run with exit code 0.
 drv command "$MAIN" 32773
 expect_exit 0
