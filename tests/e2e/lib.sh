@@ -94,3 +94,34 @@ make_card() {
     -fill '#e0c020' -draw "rectangle $hw,$hh $((w - 1)),$((h - 1))" \
     -stroke black "${grid[@]}" -depth 8 "$out"
 }
+
+rect_of() { drv rect "$MAIN" "$1"; }
+# Position and size of pane $1 relative to pane $2: x y width height.
+offset_of() {
+  local a b
+  read -r -a a <<<"$(rect_of "$1")"
+  read -r -a b <<<"$(rect_of "$2")"
+  echo "$((a[0] - b[0])) $((a[1] - b[1])) $((a[2] - a[0])) $((a[3] - a[1]))"
+}
+# The enabled state of the eight buttons, one digit each, in the order
+# connect disconnect open size send mail zoom-in zoom-out.
+enabled_set() {
+  local out="" id
+  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
+  echo "$out"
+}
+# Sets (or, with an empty value, removes) one key of the simulated handheld's
+# settings; they are read at every Connect.
+sim_set() {
+  sed -i "/^$1=/d" "$WORK/handheld.ini"
+  [ -z "$2" ] || echo "$1=$2" >>"$WORK/handheld.ini"
+}
+# Waits up to 10 s for the status bar to show $1.
+wait_status() {
+  local i
+  for i in $(seq 1 40); do
+    [ "$(drv status "$MAIN")" = "$1" ] && return 0
+    sleep 0.25
+  done
+  fail "status is '$(drv status "$MAIN")', expected '$1': $(cat "$WORK/trace.txt" 2>/dev/null)"
+}

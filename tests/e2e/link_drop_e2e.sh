@@ -7,26 +7,9 @@ source "$(dirname "$0")/lib.sh"
 
 STARTED=$SECONDS
 START_TEXT=$'Please start Quorvel Photos on your handheld, connect USB cable\nand then press Connect button again.'
-enabled_set() {
-  local out="" id
-  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
-  echo "$out"
-}
 #                connect disconnect open size send mail zoomin zoomout
 DISCONNECTED=10100011
 CONNECTED=01101011
-sim_set() {
-  sed -i "/^$1=/d" "$WORK/handheld.ini"
-  [ -z "$2" ] || echo "$1=$2" >>"$WORK/handheld.ini"
-}
-wait_status() {
-  local i
-  for i in $(seq 1 40); do
-    [ "$(drv status "$MAIN")" = "$1" ] && return 0
-    sleep 0.25
-  done
-  fail "status is '$(drv status "$MAIN")', expected '$1': $(cat "$WORK/trace.txt")"
-}
 
 # --- No handheld attached ----------------------------------------------
 use_handheld "devices=0"

@@ -41,12 +41,6 @@ wait_captured() {
     [ "$waited" -lt 75 ] || fail "no '$line' (#$n) in the capture: $(capture)"
   done
 }
-offset_of() {
-  local a b
-  read -r -a a <<<"$(drv rect "$MAIN" "$1")"
-  read -r -a b <<<"$(drv rect "$MAIN" "$2")"
-  echo "$((a[0] - b[0])) $((a[1] - b[1])) $((a[2] - a[0])) $((a[3] - a[1]))"
-}
 start_and_open() {
   start_app
   drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"

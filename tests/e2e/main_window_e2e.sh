@@ -5,19 +5,6 @@
 # Disconnect, and Exit after a connection.
 source "$(dirname "$0")/lib.sh"
 
-rect_of() { drv rect "$MAIN" "$1"; }
-# Position of pane $1 relative to pane $2, both in screen coordinates.
-offset_of() {
-  local a b
-  read -r -a a <<<"$(rect_of "$1")"
-  read -r -a b <<<"$(rect_of "$2")"
-  echo "$((a[0] - b[0])) $((a[1] - b[1])) $((a[2] - a[0])) $((a[3] - a[1]))"
-}
-enabled_set() {
-  local out="" id
-  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
-  echo "$out"
-}
 
 use_handheld "screen_reply=height=240 width=320"
 make_card "$WORK/card.png" 600 100

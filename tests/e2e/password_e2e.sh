@@ -8,11 +8,6 @@ source "$(dirname "$0")/lib.sh"
 
 STARTED=$SECONDS
 PROMPT="Password"
-enabled_set() {
-  local out="" id
-  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
-  echo "$out"
-}
 #              connect disconnect open size send mail zoomin zoomout
 LOCKED_OUT=00000011
 sha1_of() { printf %s "$1" | sha1sum | cut -d' ' -f1; }
@@ -48,14 +43,6 @@ answer_prompt() {
   drv click "$PROMPT" 1 || fail "OK is not clickable"
 }
 
-wait_status() {
-  local i
-  for i in $(seq 1 40); do
-    [ "$(drv status "$MAIN")" = "$1" ] && return 0
-    sleep 0.25
-  done
-  fail "status is '$(drv status "$MAIN")', expected '$1': $(cat "$WORK/trace.txt")"
-}
 
 # --- 1. A wrong password, then the right one ---------------------------
 start_and_connect "attempts=10"

@@ -11,28 +11,10 @@ source "$(dirname "$0")/lib.sh"
 SENT="$WORK/Sent Pictures"
 STARTED=$SECONDS
 
-rect_of() { drv rect "$MAIN" "$1"; }
-offset_of() {
-  local a b
-  read -r -a a <<<"$(rect_of "$1")"
-  read -r -a b <<<"$(rect_of "$2")"
-  echo "$((a[0] - b[0])) $((a[1] - b[1])) $((a[2] - a[0])) $((a[3] - a[1]))"
-}
-enabled_set() {
-  local out="" id
-  for id in 1002 1003 1004 1005 1006 1008 1031 1030; do out+="$(drv enabled "$MAIN" "$id")"; done
-  echo "$out"
-}
 #                     connect disconnect open size send mail zoomin zoomout
 CONNECTED_WITH_PICTURE=01111111
 DISCONNECTED_WITH_PICTURE=10110111
 
-# Sets one key of the simulator's settings (read at every Connect).
-sim_set() {
-  local key="$1" value="$2"
-  sed -i "/^$key=/d" "$WORK/handheld.ini"
-  [ -z "$value" ] || echo "$key=$value" >>"$WORK/handheld.ini"
-}
 
 connect() {
   drv click "$MAIN" 1002 || fail "Connect is not clickable"
@@ -80,7 +62,7 @@ near() {
   done
 }
 
-use_handheld "screen_reply=height=240 width=320" "latency_ms=300"
+use_handheld "screen_reply=height=240 width=320" "latency_ms=700"
 make_card "$WORK/card.png" 800 600
 make_card "$WORK/small.day.png" 200 150
 
@@ -113,7 +95,7 @@ CROP_X=315 CROP_Y=245
 log_at_send=$(stat -c %s "$WORK/log.txt")
 drv click "$MAIN" 1006 || fail "Send is not enabled"
 screenshot send-progress
-# While the handheld acknowledges (300 ms per record) the progress window is
+# While the handheld acknowledges (700 ms per record) the progress window is
 # up and the main window is disabled.
 expect_eq "$(drv status "$MAIN")" "Sending picture. Please wait..." "status while sending"
 expect_eq "$(drv visible "$MAIN" 1023)" "1" "progress bar while sending"
