@@ -60,9 +60,12 @@ std::string LoadMailAddress() {
 
 void SaveMailAddress(const std::string& address) {
     // Opened without replacing the file object, so a hidden "email.dat" is
-    // rewritten too; a read-only one (or folder) makes the open fail.
-    HANDLE file = ::CreateFileA(MailAddressPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    // rewritten too; a read-only one (or folder) makes the open fail. Others
+    // may keep the file open for reading or writing meanwhile, as with any
+    // ordinary file write: a viewer that has it open does not cost the user
+    // the address.
+    HANDLE file = ::CreateFileA(MailAddressPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     if (::SetEndOfFile(file) && !address.empty()) {

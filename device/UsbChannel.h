@@ -66,7 +66,7 @@ public:
 private:
     struct OpenRequest;
     static DWORD WINAPI WorkerProc(LPVOID param);
-    void RunWorker(OpenRequest* request);
+    DWORD RunWorker(OpenRequest* request);
 
     DWORD m_workerThreadId = 0;
     CRITICAL_SECTION m_lock;

@@ -448,11 +448,13 @@ void UsbChannel::WaitForWorkerEnd() {
 
 DWORD WINAPI UsbChannel::WorkerProc(LPVOID param) {
     auto* request = static_cast<OpenRequest*>(param);
-    request->channel->RunWorker(request);
-    return 0;
+    return request->channel->RunWorker(request);
 }
 
-void UsbChannel::RunWorker(OpenRequest* request) {
+// The thread's exit code: 0 after a connection, -1 when the worker ended
+// before one was made.
+DWORD UsbChannel::RunWorker(OpenRequest* request) {
+    const DWORD kEarlyFailure = static_cast<DWORD>(-1);
     ChannelSink sink(::GetCurrentThreadId(), m_passwordAnswer);
     DWORD* workerThreadId = request->workerThreadId;
     CRITICAL_SECTION* channelLock = request->channelLock;
@@ -466,7 +468,7 @@ void UsbChannel::RunWorker(OpenRequest* request) {
         request->passwordState = sink.PasswordStateValue();
         request->result = -1;
         ::SetEvent(request->event);
-        return;
+        return kEarlyFailure;
     }
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetCurrentProcess());
     WNDCLASSA wc{};
@@ -484,7 +486,7 @@ void UsbChannel::RunWorker(OpenRequest* request) {
         request->passwordState = sink.PasswordStateValue();
         request->result = -1;
         ::SetEvent(request->event);
-        return;
+        return kEarlyFailure;
     }
 
     if (!Connect(sink)) {
@@ -495,7 +497,7 @@ void UsbChannel::RunWorker(OpenRequest* request) {
         request->result = 1;
         ::SetEvent(request->event);
         ::CoUninitialize();
-        return;
+        return kEarlyFailure;
     }
     request->passwordState = sink.PasswordStateValue();
     request->result = 0;
@@ -558,4 +560,5 @@ void UsbChannel::RunWorker(OpenRequest* request) {
     ::DestroyWindow(hidden);
     ::UnregisterClassA(kHiddenWindowClass, instance);
     ::CoUninitialize();
+    return 0;
 }

@@ -65,7 +65,8 @@ protected:
     void OnCancel() override {}
 
 private:
-    void OnScroll(int bar, int code);
+    // `carriedPosition` is the thumb position the scroll message carries.
+    void OnScroll(int bar, int code, int carriedPosition);
 
     imaging::Size m_screenSize{240, 160};
     HDC m_deviceImage = nullptr;

@@ -175,7 +175,7 @@ void CScrollPreviewDlg::SetScrollRanges(int h, int v) {
     }
 }
 
-void CScrollPreviewDlg::OnScroll(int bar, int code) {
+void CScrollPreviewDlg::OnScroll(int bar, int code, int carriedPosition) {
     if (!m_realPane || !m_realPane->Hwnd()) return;
     RECT pane = RectInParent(m_realPane->Hwnd());
     int paneW = pane.right - pane.left, paneH = pane.bottom - pane.top;
@@ -185,7 +185,11 @@ void CScrollPreviewDlg::OnScroll(int bar, int code) {
     SCROLLINFO si{sizeof si, SIF_ALL};
     ::GetScrollInfo(Hwnd(), bar, &si);
     int limit = imaging::ScrollLimit(si.nMax, static_cast<int>(si.nPage));
-    int pos = imaging::NextScrollPosition(code, si.nPos, si.nMin, limit, static_cast<int>(si.nPage), si.nTrackPos);
+    // Thumb requests go where the message says. The message holds only 16
+    // bits; while the user drags the thumb of a longer bar, the bar's own
+    // tracking position has the same low bits and gives the full value.
+    int thumb = (si.nTrackPos & 0xFFFF) == carriedPosition ? si.nTrackPos : carriedPosition;
+    int pos = imaging::NextScrollPosition(code, si.nPos, si.nMin, limit, static_cast<int>(si.nPage), thumb);
     ::SetScrollPos(Hwnd(), bar, pos, TRUE);
 
     int hpos = ::GetScrollPos(Hwnd(), SB_HORZ);
@@ -206,10 +210,10 @@ std::optional<LRESULT> CScrollPreviewDlg::OnMessage(UINT msg, WPARAM wp, LPARAM 
     (void)lp;
     switch (msg) {
     case WM_HSCROLL:
-        OnScroll(SB_HORZ, LOWORD(wp));
+        OnScroll(SB_HORZ, LOWORD(wp), HIWORD(wp));
         return 0;
     case WM_VSCROLL:
-        OnScroll(SB_VERT, LOWORD(wp));
+        OnScroll(SB_VERT, LOWORD(wp), HIWORD(wp));
         return 0;
     case WM_ERASEBKGND:
         if (m_deviceImage) return TRUE;  // the handheld covers the client area

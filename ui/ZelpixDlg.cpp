@@ -190,6 +190,14 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return std::nullopt;
     }
+    case WM_PAINT: {
+        // The dialog's own painting is its background only; it may have
+        // covered the preview, which is then painted again at once.
+        { tk::PaintDC paint(Hwnd()); }
+        for (HWND pane : {m_realPictDlg.Hwnd(), m_deviceOutDlg.Hwnd()})
+            if (pane) ::RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        return 0;
+    }
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
     default:

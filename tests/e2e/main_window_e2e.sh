@@ -67,6 +67,38 @@ drv click "Image size" 1035
 drv gone "Image size" 5000
 sleep 0.3
 expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "100 50" "10 x 10 ignored"
+# An empty height keeps both values (the dialog still ends with OK); leading
+# zeros read as the number; Escape cancels.
+image_size() {
+  drv click "$MAIN" 1005
+  drv wait "Image size" 10000 >/dev/null || fail "no Image size dialog"
+  expect_eq "$(drv text "Image size" 1019) $(drv text "Image size" 1017)" "$1" "Image size fields before $2 x $3"
+  drv settext "Image size" 1019 "$2"
+  drv settext "Image size" 1017 "$3"
+  if [ "${4:-}" = escape ]; then drv key "Image size" escape; else drv click "Image size" 1035; fi
+  drv gone "Image size" 5000 || fail "Image size stayed open"
+  sleep 0.3
+}
+image_size "100 50" 300 ""
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "100 50" "empty height ignored"
+image_size "100 50" 0320 0320
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "320 160" "leading zeros"
+image_size "320 160" 50 50 escape
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "320 160" "Escape cancels"
+
+# Zoom limits: in stops once a side reaches 2500, out once a side is 10.
+make_card "$WORK/big.png" 2400 1000
+open_picture "$WORK/big.png"
+drv click "$MAIN" 1031; sleep 0.5
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "2640 1100" "zoom in below 2500"
+drv click "$MAIN" 1031; sleep 0.5
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "2640 1100" "zoom in at its limit"
+make_card "$WORK/thin.png" 11 200
+open_picture "$WORK/thin.png"
+drv click "$MAIN" 1030; sleep 0.3
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "10 180" "zoom out above 10"
+drv click "$MAIN" 1030; sleep 0.3
+expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "10 180" "zoom out at its limit"
 
 # Connect: the handheld reports 320 x 240.
 drv click "$MAIN" 1002

@@ -150,6 +150,19 @@ TEST_F(ProgramFiles, UnwritableAddressFileIsSkippedSilently) {
     EXPECT_EQ(LoadMailAddress(), "new@address");
 }
 
+TEST_F(ProgramFiles, AddressFileOpenElsewhereIsStillReplaced) {
+    // Another program has "email.dat" open for reading (and lets others read
+    // and write it): the confirmed address still replaces the file.
+    WriteBytes(MailFile(), "old@address.example");
+    HANDLE reader = ::CreateFileA(MailFile().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    SaveMailAddress("new@address");
+    EXPECT_EQ(LoadMailAddress(), "new@address");
+    ::CloseHandle(reader);
+    EXPECT_EQ(ReadBytes(MailFile()), "new@address");  // truncated, not overlaid
+}
+
 TEST_F(ProgramFiles, ReadOnlyAddressFileKeepsTheOldAddress) {
     WriteBytes(MailFile(), "old@address");
     ASSERT_TRUE(::SetFileAttributesA(MailFile().c_str(), FILE_ATTRIBUTE_READONLY));

@@ -510,6 +510,41 @@ TEST_F(ChannelCase, PasswordStateOfTheLastAttempt) {
     EXPECT_EQ(m_display.Calls(), 2) << "two connections opened and ended";
 }
 
+// The worker's exit code tells a connection (0) from an open that ended the
+// worker early (-1). The channel keeps its handle to the last worker until
+// the next open or WaitForWorkerEnd, so the thread can still be opened by
+// its id after it has ended.
+DWORD ExitCodeOfWorker(DWORD threadId) {
+    HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, threadId);
+    if (!thread) return 12345;
+    DWORD code = 12345;
+    if (WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    return code;
+}
+
+TEST_F(ChannelCase, WorkerExitCodeIsZeroAfterAConnectionAndMinusOneAfterAFailedOpen) {
+    Watchdog dog("worker exit codes", 30s);
+    m_sim.Apply("");
+    ASSERT_TRUE(m_channel.OpenChannel());
+    const DWORD connected = m_channel.WorkerThreadId();
+    ASSERT_NE(connected, 0u);
+    m_channel.CloseChannel();
+    EXPECT_EQ(ExitCodeOfWorker(connected), 0u);
+
+    // A refused password fails the open; the answer runs on the worker.
+    DWORD refused = 0;
+    m_channel.SetPasswordAnswer([&](std::int32_t, std::uint8_t*) {
+        refused = GetCurrentThreadId();
+        return false;
+    });
+    m_sim.Apply("password=abc\n");
+    EXPECT_FALSE(m_channel.OpenChannel());
+    ASSERT_NE(refused, 0u);
+    EXPECT_EQ(ExitCodeOfWorker(refused), static_cast<DWORD>(-1));
+    m_channel.WaitForWorkerEnd();
+}
+
 // -------------------------------------------------------------- handshake
 
 // The main window as the device link sees it: every call is recorded.
