@@ -296,12 +296,10 @@ bool KeepsFullColour(int format) {
            format == PixelFormat32bppPARGB;
 }
 
-// Puts opaque BGRA pixels into a new service bitmap of `format` (the service
-// converts, which is where the 16-bit reduction happens). Null when the
-// service cannot make or fill a bitmap of that format.
-std::unique_ptr<Gdiplus::Bitmap> MakeBitmapInFormat(const PixelView& pixels, int format) {
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(pixels.width, pixels.height, static_cast<Gdiplus::PixelFormat>(format));
-    if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
+// Copies `pixels` into (mode write) or out of (mode read) a service bitmap,
+// through the caller's buffer as 32-bit ARGB; the service converts between
+// that and the bitmap's own format.
+bool CopyThroughUserBuffer(Gdiplus::Bitmap& bitmap, const PixelView& pixels, UINT mode) {
     Gdiplus::Rect all(0, 0, pixels.width, pixels.height);
     Gdiplus::BitmapData data{};
     data.Width = static_cast<UINT>(pixels.width);
@@ -309,10 +307,18 @@ std::unique_ptr<Gdiplus::Bitmap> MakeBitmapInFormat(const PixelView& pixels, int
     data.Stride = pixels.stride;
     data.PixelFormat = PixelFormat32bppARGB;
     data.Scan0 = pixels.scan0;
-    if (bitmap->LockBits(&all, Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
-                         &data) != Gdiplus::Ok)
-        return nullptr;
-    if (bitmap->UnlockBits(&data) != Gdiplus::Ok) return nullptr;
+    if (bitmap.LockBits(&all, mode | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+        return false;
+    return bitmap.UnlockBits(&data) == Gdiplus::Ok;
+}
+
+// Puts opaque BGRA pixels into a new service bitmap of `format` (the service
+// converts, which is where the 16-bit reduction happens). Null when the
+// service cannot make or fill a bitmap of that format.
+std::unique_ptr<Gdiplus::Bitmap> MakeBitmapInFormat(const PixelView& pixels, int format) {
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(pixels.width, pixels.height, static_cast<Gdiplus::PixelFormat>(format));
+    if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    if (!CopyThroughUserBuffer(*bitmap, pixels, Gdiplus::ImageLockModeWrite)) return nullptr;
     return bitmap;
 }
 
@@ -323,18 +329,8 @@ std::unique_ptr<Gdiplus::Bitmap> MakeBitmapInFormat(const PixelView& pixels, int
 void ApplyPixelFormat(const PixelView& pixels, int format) {
     if (KeepsFullColour(format)) return;
     std::unique_ptr<Gdiplus::Bitmap> bitmap = MakeBitmapInFormat(pixels, format);
-    if (!bitmap) return;
-    Gdiplus::Rect all(0, 0, pixels.width, pixels.height);
-    Gdiplus::BitmapData data{};
-    data.Width = static_cast<UINT>(pixels.width);
-    data.Height = static_cast<UINT>(pixels.height);
-    data.Stride = pixels.stride;
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = pixels.scan0;
-    if (bitmap->LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
-                         &data) == Gdiplus::Ok)
-        bitmap->UnlockBits(&data);
     // The read-back may leave the alpha byte at anything; the DIB ignores it.
+    if (bitmap) CopyThroughUserBuffer(*bitmap, pixels, Gdiplus::ImageLockModeRead);
 }
 
 // ---- device-dependent bitmaps -------------------------------------------------

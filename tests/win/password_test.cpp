@@ -16,6 +16,7 @@
 #include "device/Sha1.h"
 #include "device/UsbChannel.h"
 #include "resources/resource.h"
+#include "tests/win/SimHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -277,17 +278,7 @@ TEST(PasswordDialog, DISABLED_HoldForScreenshot) {
 
 // ------------------------------------------- against the simulated handheld
 
-std::string ExeFolder() {
-    char path[MAX_PATH * 2] = {};
-    GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/"));
-}
-
-std::string ReadFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using simharness::ReadWholeFile;
 
 class FakeWindow : public MainWindowLink {
 public:
@@ -307,12 +298,8 @@ public:
 class PasswordWithHandheld : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        HMODULE dll = LoadLibraryA((ExeFolder() + "\\handheld_sim.dll").c_str());
-        ASSERT_NE(dll, nullptr) << "handheld_sim.dll must stand beside the test";
-        using Register = HRESULT(__stdcall*)();
-        auto reg = reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
-        ASSERT_NE(reg, nullptr);
-        ASSERT_EQ(reg(), S_OK);
+        std::string error;
+        ASSERT_TRUE(simharness::RegisterSimulator(&error)) << error;
     }
 
     void SetUp() override {
@@ -364,7 +351,7 @@ protected:
         EXPECT_TRUE(WaitGone(dialog));
     }
 
-    bool TraceHas(const std::string& part) { return ReadFileText(trace_).find(part) != std::string::npos; }
+    bool TraceHas(const std::string& part) { return ReadWholeFile(trace_).find(part) != std::string::npos; }
 
     std::string dir_, trace_;
     UsbChannel channel_;
