@@ -242,25 +242,28 @@ bool ApplyEffectPass(std::uint32_t* pixels, std::size_t count, unsigned flags, b
     return hasAlpha;
 }
 
+// Both blends are exact: s x a + d x (1 - a) with a = A / 255 is computed as
+// (s A + d (255 - A)) / 255, so no rounding of a can push a result across an
+// integer.
 void BlendPerPixelAlpha(std::uint32_t* dest, const std::uint32_t* src, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        const double a = ((src[i] >> 24) & 0xFF) / 255.0;
+        const int a = (src[i] >> 24) & 0xFF;
         std::uint32_t out = dest[i] & 0xFF000000u;
         for (int shift = 0; shift < 24; shift += 8) {
             int s = (src[i] >> shift) & 0xFF, d = (dest[i] >> shift) & 0xFF;
-            out |= static_cast<std::uint32_t>(static_cast<int>(s * a + d * (1.0 - a)) & 0xFF) << shift;
+            out |= static_cast<std::uint32_t>((s * a + d * (255 - a)) / 255) << shift;
         }
         dest[i] = out;
     }
 }
 
 void BlendConstantPixels(std::uint32_t* dest, const std::uint32_t* src, std::size_t count, int percent) {
-    const double p = std::clamp(percent, 0, 100) / 100.0;
+    const int p = std::clamp(percent, 0, 100);
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t out = dest[i] & 0xFF000000u;
         for (int shift = 0; shift < 24; shift += 8) {
             int s = (src[i] >> shift) & 0xFF, d = (dest[i] >> shift) & 0xFF;
-            out |= static_cast<std::uint32_t>(static_cast<int>(s * p + d * (1.0 - p)) & 0xFF) << shift;
+            out |= static_cast<std::uint32_t>((s * p + d * (100 - p)) / 100) << shift;
         }
         dest[i] = out;
     }
@@ -328,8 +331,10 @@ void DarkenByFactors(std::uint32_t* pixels, const double* factors, std::size_t c
         const double f = factors[i];
         if (!(f >= 0.0 && f < 1.0)) continue;
         std::uint32_t p = pixels[i], out = p & 0xFF000000u;
+        // The factors are ratios of whole sums; the tiny lift keeps a product
+        // that is a whole number in exact arithmetic from truncating below it.
         for (int shift = 0; shift < 24; shift += 8)
-            out |= static_cast<std::uint32_t>(static_cast<int>(((p >> shift) & 0xFF) * f)) << shift;
+            out |= static_cast<std::uint32_t>(static_cast<int>(((p >> shift) & 0xFF) * f + 1e-9)) << shift;
         pixels[i] = out;
     }
 }
