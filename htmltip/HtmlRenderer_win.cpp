@@ -1,0 +1,261 @@
+// GDI canvas and Windows platform of the HTML renderer.
+#include "htmltip/HtmlRenderer.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+using namespace quorvel;
+
+// ---------------------------------------------------------------- canvas
+
+CGdiCanvas::CGdiCanvas(HDC dc)
+    : m_dc(dc),
+      m_savedFont(::GetCurrentObject(dc, OBJ_FONT)),
+      m_savedMode(::GetBkMode(dc)),
+      m_savedText(::GetTextColor(dc)),
+      m_savedBackground(::GetBkColor(dc)) {
+    ::SetTextJustification(m_dc, 0, 0);
+}
+
+CGdiCanvas::~CGdiCanvas() {
+    ::SelectObject(m_dc, m_savedFont);
+    ::SetBkMode(m_dc, m_savedMode);
+    ::SetTextColor(m_dc, m_savedText);
+    ::SetBkColor(m_dc, m_savedBackground);
+    ::SetTextJustification(m_dc, 0, 0);
+}
+
+int CGdiCanvas::Dpi() {
+    int dpi = ::GetDeviceCaps(m_dc, LOGPIXELSY);
+    return dpi > 0 ? dpi : 96;
+}
+
+void CGdiCanvas::Select(HFONT font) {
+    if (font && font != m_current) {
+        ::SelectObject(m_dc, font);
+        m_current = font;
+    }
+}
+
+HtmlFontHandle CGdiCanvas::MakeFont(const HtmlFontSpec& spec, HtmlFontMetrics* metrics) {
+    LOGFONTA lf = {};
+    lf.lfHeight = spec.height;
+    lf.lfWeight = spec.weight;
+    lf.lfItalic = spec.italic;
+    lf.lfUnderline = spec.underline;
+    lf.lfStrikeOut = spec.strikeout;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH;
+    std::strncpy(lf.lfFaceName, spec.face.c_str(), LF_FACESIZE - 1);
+    HFONT font = ::CreateFontIndirectA(&lf);
+    TEXTMETRICA tm = {};
+    if (font) {
+        Select(font);
+        ::GetTextMetricsA(m_dc, &tm);
+    }
+    metrics->height = font ? tm.tmHeight : spec.height;
+    metrics->ascent = font ? tm.tmAscent : spec.height;
+    return reinterpret_cast<HtmlFontHandle>(font);
+}
+
+void CGdiCanvas::FreeFont(HtmlFontHandle handle) {
+    HFONT font = reinterpret_cast<HFONT>(handle);
+    if (!font) return;
+    if (font == m_current) {
+        ::SelectObject(m_dc, m_savedFont);
+        m_current = nullptr;
+    }
+    ::DeleteObject(font);
+}
+
+void CGdiCanvas::SetTextStyle(HtmlFontHandle font, int backgroundMode, HtmlColor text, HtmlColor background) {
+    Select(reinterpret_cast<HFONT>(font));
+    ::SetBkMode(m_dc, backgroundMode == 2 ? OPAQUE : TRANSPARENT);
+    ::SetTextColor(m_dc, text);
+    ::SetBkColor(m_dc, background);
+}
+
+int CGdiCanvas::TextWidth(HtmlFontHandle font, const char* text, std::size_t length) {
+    if (length == 0) return 0;
+    Select(reinterpret_cast<HFONT>(font));
+    SIZE size = {};
+    ::GetTextExtentPoint32A(m_dc, text, static_cast<int>(std::min<std::size_t>(length, INT_MAX)), &size);
+    return size.cx;
+}
+
+// Justification is applied around each drawn piece only, so that measuring
+// always sees the plain widths.
+void CGdiCanvas::SetJustification(int extra, int breakCount) {
+    m_extra = extra;
+    m_breaks = breakCount;
+}
+
+void CGdiCanvas::DrawString(int x, int y, const char* text, std::size_t length) {
+    const bool justify = m_extra != 0 && m_breaks > 0;
+    if (justify) ::SetTextJustification(m_dc, m_extra, m_breaks);
+    ::TextOutA(m_dc, x, y, text, static_cast<int>(std::min<std::size_t>(length, INT_MAX)));
+    if (justify) ::SetTextJustification(m_dc, 0, 0);
+}
+
+// Rules and fills go through the drawing toolbox's DrawLine and FillEffect
+// once it is part of the program; until then a plain pen and a solid brush
+// draw them (every fill effect shows as its begin colour).
+void CGdiCanvas::DrawLine(int x1, int y1, int x2, int y2, HtmlColor color, int style, int width) {
+    if (style == 0 || width <= 0) return;
+    int penStyle = PS_SOLID;
+    switch (style) {
+    case 2: penStyle = PS_DASH; break;
+    case 3: penStyle = PS_DOT; break;
+    case 4: penStyle = PS_DASHDOT; break;
+    case 5: penStyle = PS_DASHDOTDOT; break;
+    default: break;
+    }
+    HPEN pen = ::CreatePen(penStyle, width, color);
+    if (!pen) return;
+    HGDIOBJ old = ::SelectObject(m_dc, pen);
+    ::MoveToEx(m_dc, x1, y1, nullptr);
+    ::LineTo(m_dc, x2, y2);
+    if (style == 6) {
+        ::MoveToEx(m_dc, x1, y1 + 2 * width, nullptr);
+        ::LineTo(m_dc, x2, y2 + 2 * width);
+    }
+    ::SelectObject(m_dc, old);
+    ::DeleteObject(pen);
+}
+
+void CGdiCanvas::Fill(const HtmlRect& r, int effect, HtmlColor begin, HtmlColor, HtmlColor, int, int) {
+    if (effect < 0) return;
+    HBRUSH brush = ::CreateSolidBrush(begin);
+    if (!brush) return;
+    RECT rc = {r.left, r.top, r.right, r.bottom};
+    ::FillRect(m_dc, &rc, brush);
+    ::DeleteObject(brush);
+}
+
+// ---------------------------------------------------------------- platform
+
+CWinHtmlPlatform::CWinHtmlPlatform() : m_module(::GetModuleHandleA(nullptr)) { SetHandCursor(nullptr); }
+
+CWinHtmlPlatform::~CWinHtmlPlatform() {
+    if (m_ownHand && m_hand) ::DestroyCursor(m_hand);
+    if (m_ownModule && m_module) ::FreeLibrary(m_module);
+}
+
+HtmlColor CWinHtmlPlatform::SysColor(int index) { return ::GetSysColor(index); }
+
+namespace {
+// A string resource of any length: the buffer grows in steps of 256 until the
+// string fits (a full buffer may have cut it).
+std::string LoadModuleString(HMODULE module, unsigned id) {
+    std::vector<char> buffer(256);
+    for (;;) {
+        int n = ::LoadStringA(module, id, buffer.data(), static_cast<int>(buffer.size()));
+        if (n <= 0) return std::string();
+        if (n < static_cast<int>(buffer.size()) - 1 || buffer.size() >= 65536) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() + 256);
+    }
+}
+
+std::string RegistryDefault(HKEY root, const std::string& key) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return std::string();
+    char value[2048] = {};
+    DWORD size = sizeof(value) - 1;
+    DWORD type = 0;
+    LONG rc = ::RegQueryValueExA(k, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    ::RegCloseKey(k);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
+    value[std::min<DWORD>(size, sizeof(value) - 1)] = 0;
+    return value;
+}
+}  // namespace
+
+std::string CWinHtmlPlatform::LoadStringResource(unsigned id, const std::string& library) {
+    if (library.empty()) return LoadModuleString(::GetModuleHandleA(nullptr), id);
+    HMODULE module = ::LoadLibraryExA(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return std::string();
+    std::string s = LoadModuleString(module, id);
+    ::FreeLibrary(module);
+    return s;
+}
+
+void CWinHtmlPlatform::OpenLink(const std::string& target) {
+    SetHandCursor(nullptr);
+    HINSTANCE rc = ::ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOW);
+    if (reinterpret_cast<INT_PTR>(rc) > 32) return;
+    std::string type = RegistryDefault(HKEY_CLASSES_ROOT, ".htm");
+    if (type.empty()) return;
+    std::string command = RegistryDefault(HKEY_CLASSES_ROOT, type + "\\shell\\open\\command");
+    if (command.empty()) return;
+    ::WinExec(HtmlHandlerCommandLine(command, target).c_str(), SW_SHOW);
+}
+
+void CWinHtmlPlatform::Notify(const HtmlNotifyTarget& target, std::intptr_t wParam) {
+    ::SendMessageA(reinterpret_cast<HWND>(target.window), target.message, static_cast<WPARAM>(wParam),
+                   static_cast<LPARAM>(target.lParam));
+}
+
+bool CWinHtmlPlatform::ShowHandCursor() {
+    if (!m_hand) return false;
+    ::SetCursor(m_hand);
+    return true;
+}
+
+void CWinHtmlPlatform::SetHandCursor(HCURSOR cursor) {
+    if (m_ownHand && m_hand && m_hand != cursor) ::DestroyCursor(m_hand);
+    if (cursor) {
+        m_hand = cursor;
+        m_ownHand = true;
+    } else {
+        m_hand = ::LoadCursor(nullptr, IDC_HAND);   // shared: never destroyed
+        m_ownHand = false;
+    }
+}
+
+bool CWinHtmlPlatform::SetResourceModule(const char* library, DWORD flags) {
+    if (m_ownModule && m_module) ::FreeLibrary(m_module);
+    m_module = ::GetModuleHandleA(nullptr);
+    m_ownModule = false;
+    if (!library || !*library) return true;
+    HMODULE module = ::LoadLibraryExA(library, nullptr, flags);
+    if (!module) return false;
+    m_module = module;
+    m_ownModule = true;
+    return true;
+}
+
+// ---------------------------------------------------------------- renderer
+
+CHtmlRenderer::CHtmlRenderer() : CWinHtmlPlatform(), CHtmlRendererCore(static_cast<CWinHtmlPlatform&>(*this)) {}
+
+SIZE CHtmlRenderer::Measure(HDC dc, const std::string& text) {
+    CGdiCanvas canvas(dc);
+    HtmlSize s = Measure(canvas, text);
+    return SIZE{s.width, s.height};
+}
+
+void CHtmlRenderer::DrawPrepared(HDC dc, const RECT& rect) {
+    CGdiCanvas canvas(dc);
+    DrawPrepared(canvas, HtmlRect{rect.left, rect.top, rect.right, rect.bottom});
+}
+
+SIZE CHtmlRenderer::MeasureAndDraw(HDC dc, const std::string& text, POINT origin) {
+    CGdiCanvas canvas(dc);
+    HtmlSize s = MeasureAndDraw(canvas, text, origin.x, origin.y);
+    return SIZE{s.width, s.height};
+}
+
+void CHtmlRenderer::SetHoverNotify(HWND window, UINT message, LPARAM lParam) {
+    SetHoverNotify(HtmlNotifyTarget{reinterpret_cast<std::uintptr_t>(window), message, lParam});
+}
+
+void CHtmlRenderer::SetLinkMessageNotify(HWND window, UINT message, LPARAM lParam) {
+    SetLinkMessageNotify(HtmlNotifyTarget{reinterpret_cast<std::uintptr_t>(window), message, lParam});
+}
