@@ -184,6 +184,35 @@ TEST(HtmlLayout, HyperlinksHoverAndClicks) {
     EXPECT_EQ(r.HotAreas().size(), 2u);
 }
 
+TEST(HtmlLayout, HandlerCommandLinesAndResourceLines) {
+    struct { const char* command; const char* line; } cases[] = {
+        {"\"C:\\Web\\web.exe\" -nohome \"%1\"", "\"C:\\Web\\web.exe\" -nohome  page.htm"},
+        {"web.exe %1 -x \"%1\"", "web.exe %1 -x  page.htm"},   // the quoted one first
+        {"web.exe -url %1", "web.exe -url  page.htm"},
+        {"web.exe", "web.exe page.htm"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(HtmlHandlerCommandLine(c.command, "page.htm"), c.line) << c.command;
+
+    FakePlatform platform;
+    platform.strings["#1005"] = "Image size\nFits the picture into a box\n";
+    CHtmlRendererCore r(platform);
+    EXPECT_EQ(r.GetResourceStringLine(1005, 0), "Image size");
+    EXPECT_EQ(r.GetResourceStringLine(1005, 1), "Fits the picture into a box");
+    EXPECT_EQ(r.GetResourceStringLine(1005, 2), "");
+    EXPECT_EQ(r.GetResourceStringLine(1005, 3), "");
+    EXPECT_EQ(r.GetResourceStringLine(7, 0), "");
+
+    platform.strings["#9"] = "h1 {color:red}";
+    r.SetStyleSheetFromResource(9);
+    EXPECT_EQ(r.GetStyleSheet(), "h1 {color:red}");
+    r.SetStyleSheet(nullptr);
+    EXPECT_EQ(r.GetStyleSheet(), kDefaultStyleSheet);
+    r.SetShadow(4, 4, 50, true, 7, 7);
+    EXPECT_EQ(r.EffectColor(), 0x808080u);
+    r.SetEnabled(false);
+    EXPECT_EQ(r.EffectColor(), 0x101010u);   // the disabled colour, COLOR_BTNSHADOW
+}
+
 TEST(HtmlLayout, HostileMarkupStaysBounded) {
     const std::string mb(1 << 20, 'a');
     auto repeat = [](const std::string& s, std::size_t times) {
