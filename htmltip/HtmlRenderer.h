@@ -8,6 +8,7 @@
 // coordinates.
 #pragma once
 
+#include "htmltip/EffectPainter.h"
 #include "htmltip/HtmlRendererCore.h"
 #include "toolkit/Win.h"
 
@@ -15,10 +16,11 @@
 
 // An HtmlCanvas over a device context for the length of one call: it resets
 // the DC's text justification and restores the DC's font, background mode,
-// text colour and background colour when it goes.
+// text colour and background colour when it goes. Lines, fills and borders
+// are drawn by the renderer's effect painter.
 class CGdiCanvas : public quorvel::HtmlCanvas {
 public:
-    explicit CGdiCanvas(HDC dc);
+    CGdiCanvas(HDC dc, CEffectPainter& painter);
     ~CGdiCanvas() override;
     CGdiCanvas(const CGdiCanvas&) = delete;
     CGdiCanvas& operator=(const CGdiCanvas&) = delete;
@@ -34,10 +36,13 @@ public:
     void DrawLine(int x1, int y1, int x2, int y2, quorvel::HtmlColor color, int style, int width) override;
     void Fill(const quorvel::HtmlRect& rect, int effect, quorvel::HtmlColor begin, quorvel::HtmlColor middle,
               quorvel::HtmlColor end, int granularity, int colouring) override;
+    void DrawBorder(const quorvel::HtmlRect& rect, quorvel::HtmlColor light, quorvel::HtmlColor dark, int style,
+                    int width) override;
 
 private:
     void Select(HFONT font);
     HDC m_dc;
+    CEffectPainter& m_painter;
     HGDIOBJ m_savedFont;
     int m_savedMode;
     COLORREF m_savedText;
@@ -100,4 +105,9 @@ public:
     int HitTestLink(POINT point) const { return HitTestLink(point.x, point.y); }
     bool OnMouseMove(POINT point) { return OnMouseMove(point.x, point.y); }
     void OnClick(POINT point) { OnClick(point.x, point.y); }
+
+    CEffectPainter& Painter() { return m_painter; }
+
+private:
+    CEffectPainter m_painter;
 };

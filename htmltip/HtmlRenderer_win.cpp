@@ -12,8 +12,9 @@ using namespace quorvel;
 
 // ---------------------------------------------------------------- canvas
 
-CGdiCanvas::CGdiCanvas(HDC dc)
+CGdiCanvas::CGdiCanvas(HDC dc, CEffectPainter& painter)
     : m_dc(dc),
+      m_painter(painter),
       m_savedFont(::GetCurrentObject(dc, OBJ_FONT)),
       m_savedMode(::GetBkMode(dc)),
       m_savedText(::GetTextColor(dc)),
@@ -104,39 +105,19 @@ void CGdiCanvas::DrawString(int x, int y, const char* text, std::size_t length) 
     if (justify) ::SetTextJustification(m_dc, 0, 0);
 }
 
-// Rules and fills go through the drawing toolbox's DrawLine and FillEffect
-// once it is part of the program; until then a plain pen and a solid brush
-// draw them (every fill effect shows as its begin colour).
 void CGdiCanvas::DrawLine(int x1, int y1, int x2, int y2, HtmlColor color, int style, int width) {
-    if (style == 0 || width <= 0) return;
-    int penStyle = PS_SOLID;
-    switch (style) {
-    case 2: penStyle = PS_DASH; break;
-    case 3: penStyle = PS_DOT; break;
-    case 4: penStyle = PS_DASHDOT; break;
-    case 5: penStyle = PS_DASHDOTDOT; break;
-    default: break;
-    }
-    HPEN pen = ::CreatePen(penStyle, width, color);
-    if (!pen) return;
-    HGDIOBJ old = ::SelectObject(m_dc, pen);
-    ::MoveToEx(m_dc, x1, y1, nullptr);
-    ::LineTo(m_dc, x2, y2);
-    if (style == 6) {
-        ::MoveToEx(m_dc, x1, y1 + 2 * width, nullptr);
-        ::LineTo(m_dc, x2, y2 + 2 * width);
-    }
-    ::SelectObject(m_dc, old);
-    ::DeleteObject(pen);
+    m_painter.DrawLine(m_dc, x1, y1, x2, y2, color, style, width);
 }
 
-void CGdiCanvas::Fill(const HtmlRect& r, int effect, HtmlColor begin, HtmlColor, HtmlColor, int, int) {
+void CGdiCanvas::Fill(const HtmlRect& r, int effect, HtmlColor begin, HtmlColor middle, HtmlColor end,
+                      int granularity, int colouring) {
     if (effect < 0) return;
-    HBRUSH brush = ::CreateSolidBrush(begin);
-    if (!brush) return;
-    RECT rc = {r.left, r.top, r.right, r.bottom};
-    ::FillRect(m_dc, &rc, brush);
-    ::DeleteObject(brush);
+    m_painter.FillEffect(m_dc, effect, RECT{r.left, r.top, r.right, r.bottom}, begin, middle, end, granularity,
+                         colouring);
+}
+
+void CGdiCanvas::DrawBorder(const HtmlRect& r, HtmlColor light, HtmlColor dark, int style, int width) {
+    m_painter.DrawRectBorder(m_dc, RECT{r.left, r.top, r.right, r.bottom}, light, dark, style, width);
 }
 
 // ---------------------------------------------------------------- platform
@@ -236,18 +217,18 @@ bool CWinHtmlPlatform::SetResourceModule(const char* library, DWORD flags) {
 CHtmlRenderer::CHtmlRenderer() : CWinHtmlPlatform(), CHtmlRendererCore(static_cast<CWinHtmlPlatform&>(*this)) {}
 
 SIZE CHtmlRenderer::Measure(HDC dc, const std::string& text) {
-    CGdiCanvas canvas(dc);
+    CGdiCanvas canvas(dc, m_painter);
     HtmlSize s = Measure(canvas, text);
     return SIZE{s.width, s.height};
 }
 
 void CHtmlRenderer::DrawPrepared(HDC dc, const RECT& rect) {
-    CGdiCanvas canvas(dc);
+    CGdiCanvas canvas(dc, m_painter);
     DrawPrepared(canvas, HtmlRect{rect.left, rect.top, rect.right, rect.bottom});
 }
 
 SIZE CHtmlRenderer::MeasureAndDraw(HDC dc, const std::string& text, POINT origin) {
-    CGdiCanvas canvas(dc);
+    CGdiCanvas canvas(dc, m_painter);
     HtmlSize s = MeasureAndDraw(canvas, text, origin.x, origin.y);
     return SIZE{s.width, s.height};
 }
