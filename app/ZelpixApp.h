@@ -34,3 +34,8 @@ extern const char* const kInstanceMarker;
 // True when some top-level window's title holds `marker` (case-sensitive,
 // anywhere in the title).
 bool IsAnotherInstanceRunning(const char* marker);
+// The first top-level window whose title holds `marker`, or null.
+HWND FindInstanceWindow(const char* marker);
+// Hands `path` to the instance that owns `found` (WM_COPYDATA to the main
+// window at the root of its owners); true when that window took it.
+bool HandPictureToInstance(HWND found, const std::string& path);

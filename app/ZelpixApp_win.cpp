@@ -1,6 +1,7 @@
 // The process shell: the one application object and its start routine.
 #include "app/ZelpixApp.h"
 
+#include "app/StartArguments.h"
 #include "resources/resource.h"
 #include "ui/ZelpixDlg.h"
 
@@ -29,6 +30,7 @@ namespace {
 struct MarkerSearch {
     const char* marker;
     int found;
+    HWND window;
 };
 
 BOOL CALLBACK FindMarkerInTitle(HWND wnd, LPARAM param) {
@@ -44,6 +46,7 @@ BOOL CALLBACK FindMarkerInTitle(HWND wnd, LPARAM param) {
     ::GetWindowTextA(wnd, title.data(), n + 1);
     if (std::strstr(title.data(), search->marker) != nullptr) {
         search->found = 1;
+        search->window = wnd;
         return FALSE;
     }
     return TRUE;
@@ -51,11 +54,47 @@ BOOL CALLBACK FindMarkerInTitle(HWND wnd, LPARAM param) {
 
 } // namespace
 
-bool IsAnotherInstanceRunning(const char* marker) {
-    MarkerSearch search{marker, 0};
+HWND FindInstanceWindow(const char* marker) {
+    MarkerSearch search{marker, 0, nullptr};
     ::EnumWindows(&FindMarkerInTitle, reinterpret_cast<LPARAM>(&search));
-    return search.found != 0;
+    return search.found != 0 ? search.window : nullptr;
 }
+
+bool IsAnotherInstanceRunning(const char* marker) { return FindInstanceWindow(marker) != nullptr; }
+
+bool HandPictureToInstance(HWND found, const std::string& path) {
+    // The title that matched may be a message box of the running instance;
+    // the main window is at the root of its owners.
+    HWND target = ::GetAncestor(found, GA_ROOTOWNER);
+    if (!target) target = found;
+    COPYDATASTRUCT copy{};
+    copy.dwData = quorvel::kOpenPictureCopyTag;
+    copy.cbData = static_cast<DWORD>(path.size());
+    copy.lpData = const_cast<char*>(path.data());
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 15000,
+                               &answer) ||
+        answer != TRUE)
+        return false;
+    // This process was started by the user, so it may bring the window up.
+    ::SetForegroundWindow(target);
+    return true;
+}
+
+namespace {
+
+// The picture named on the command line as a full path, so that another
+// instance with another current folder finds it too.
+std::string StartPicture() {
+    std::string picture = quorvel::PictureFromCommandLine(::GetCommandLineA());
+    if (picture.empty()) return picture;
+    char full[MAX_PATH * 4] = {};
+    DWORD n = ::GetFullPathNameA(picture.c_str(), sizeof full, full, nullptr);
+    if (n > 0 && n < sizeof full) picture = full;
+    return picture;
+}
+
+} // namespace
 
 CZelpixApp::CZelpixApp() : m_imaging(new CImagingGuard()) {}
 
@@ -67,12 +106,18 @@ bool CZelpixApp::InitInstance() {
     tk::CWinApp::InitInstance();
     EnableControlContainer();
 
-    if (IsAnotherInstanceRunning(kInstanceMarker)) {
+    const std::string picture = StartPicture();
+    if (HWND running = FindInstanceWindow(kInstanceMarker)) {
+        // A start with a picture hands it to the running instance and ends
+        // quietly; when no instance takes it, the start is refused as usual.
+        if (!picture.empty() && picture.size() <= quorvel::kMaxHandedPath && HandPictureToInstance(running, picture))
+            return false;
         ::MessageBoxA(nullptr, "Another instance of Quorvel Photo Manager is running!", "Quorvel Photo Manager", MB_OK);
         return false;
     }
 
     CZelpixDlg dlg(nullptr);
+    if (!picture.empty()) dlg.OpenPictureWhenFree(picture);
     SetMainWindow(&dlg);
     dlg.DoModal();
     SetMainWindow(nullptr);

@@ -50,6 +50,7 @@ INT_PTR CDialog::DoModal() {
             m_result = -1;
             break;
         }
+        if (PreTranslateMessage(msg)) continue;
         if (!m_hwnd || !::IsDialogMessageA(m_hwnd, &msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
@@ -122,6 +123,9 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         return FALSE;
     }
     std::optional<LRESULT> result = OnMessage(msg, wp, lp);
+    if (!result && msg == WM_DROPFILES && m_hwnd && (::GetWindowLongA(m_hwnd, GWL_STYLE) & WS_CHILD)) {
+        if (HWND parent = ::GetParent(m_hwnd)) result = ::SendMessageA(parent, WM_DROPFILES, wp, lp);
+    }
     if (!result) return FALSE;
     switch (msg) {
     // These return their value straight from the dialog procedure.

@@ -5,7 +5,8 @@
 //
 // Subclasses override OnInitDialog, OnCommand and OnMessage. Enter and Escape
 // reach OnOK and OnCancel, which end the dialog unless a subclass says
-// otherwise.
+// otherwise. A child dialog hands files dropped on it to its parent, so a
+// window that accepts files also takes them on its panes.
 #pragma once
 #include "toolkit/Controls.h"
 #include "toolkit/Win.h"
@@ -56,6 +57,9 @@ protected:
     virtual std::optional<LRESULT> OnMessage(UINT msg, WPARAM wp, LPARAM lp) { (void)msg; (void)wp; (void)lp; return std::nullopt; }
     // Called after the window is gone.
     virtual void OnDestroyed() {}
+    // Sees every message this dialog's own modal loop takes, before the
+    // dialog's keyboard handling; true when the message was used up.
+    virtual bool PreTranslateMessage(MSG& msg) { (void)msg; return false; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -3,6 +3,8 @@
 
 #include "app/LogFormat.h"
 #include "app/ProgramFiles.h"
+#include "app/ShortcutKeys.h"
+#include "app/StartArguments.h"
 #include "device/PasswordDlg.h"
 #include "device/TransferRecords.h"
 #include "mail/SendByMail.h"
@@ -11,6 +13,7 @@
 #include "toolkit/Text.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
@@ -19,6 +22,8 @@ namespace {
 const char* const kMainTitle = "Quorvel Photo Manager";
 // Runs a std::function (lParam) on the window's thread.
 constexpr UINT kInvokeMessage = WM_APP + 1;
+// Opens the picture that waits in m_pendingPicture.
+constexpr UINT kOpenPendingMessage = WM_APP + 2;
 
 const char kAboutText[] =
     "Quorvel Photos Desktop, Version 2.41, Quorvel <br>"
@@ -142,6 +147,12 @@ BOOL CZelpixDlg::OnInitDialog() {
     m_realPictDlg.Show(true);
     m_scrollPreviewDlg.Show(true);
     m_scrollPreviewDlg.SetScrollRanges(0, 0);
+
+    // Pictures dropped on the window or on any of its panes open.
+    for (HWND wnd : {Hwnd(), m_deviceOutDlg.Hwnd(), m_scrollPreviewDlg.Hwnd(), m_realPictDlg.Hwnd()})
+        if (wnd) ::DragAcceptFiles(wnd, TRUE);
+    // A picture from the command line opens once the window is up.
+    if (!m_pendingPicture.empty()) ::PostMessageA(Hwnd(), kOpenPendingMessage, 0, 0);
     return TRUE;
 }
 
@@ -181,6 +192,26 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case kInvokeMessage:
         (*reinterpret_cast<const std::function<void()>*>(lp))();
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wp));
+        return 0;
+    case WM_COPYDATA: {
+        // A second start hands over the picture it was given.
+        const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+        if (!copy || copy->dwData != quorvel::kOpenPictureCopyTag) return std::nullopt;
+        std::string path = quorvel::PathFromCopyData(copy->lpData, copy->cbData);
+        if (path.empty()) return FALSE;
+        if (::IsIconic(Hwnd())) ::ShowWindow(Hwnd(), SW_RESTORE);
+        OpenPictureWhenFree(path);
+        return TRUE;
+    }
+    case WM_ENABLE:
+        // Posted, so that whatever disabled the window has finished first.
+        if (wp && !m_pendingPicture.empty()) ::PostMessageA(Hwnd(), kOpenPendingMessage, 0, 0);
+        return std::nullopt;
+    case kOpenPendingMessage:
+        OpenPendingPicture();
         return 0;
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
@@ -237,7 +268,11 @@ void CZelpixDlg::OnOpenPicture() {
     ofn.nMaxFile = sizeof file;
     ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
     if (!::GetOpenFileNameA(&ofn)) return;
-    LoadPicture(file);
+    OpenPictureFile(file);
+}
+
+void CZelpixDlg::OpenPictureFile(const std::string& path) {
+    LoadPicture(path);
     RefreshPreview();
     RefreshStatusText();
     m_btnSendByMail.Enable(true);
@@ -461,4 +496,62 @@ bool CZelpixDlg::PrepareDevicePicture(const std::string& path, int pixelFormat, 
     });
     return ::PrepareDevicePicture(path, placed, screen.width, screen.height, m_sentPicturesFolder, pixelFormat,
                                   writtenPath);
+}
+
+// ------------------------------------------------- drop, hand-off and keys
+
+void CZelpixDlg::OpenPictureWhenFree(const std::string& path) {
+    m_pendingPicture = path;
+    if (Hwnd() && ::IsWindowEnabled(Hwnd())) ::PostMessageA(Hwnd(), kOpenPendingMessage, 0, 0);
+}
+
+void CZelpixDlg::OpenPendingPicture() {
+    if (m_pendingPicture.empty() || !::IsWindowEnabled(Hwnd())) return;
+    std::string path;
+    path.swap(m_pendingPicture);
+    // The file dialog returns only existing files; a folder or a missing
+    // file handed over is ignored in the same spirit.
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    OpenPictureFile(path);
+}
+
+void CZelpixDlg::OnDropFiles(HDROP drop) {
+    // The first dropped entry that is a file; folders are passed over.
+    std::string chosen;
+    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count && chosen.empty(); ++i) {
+        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+        std::string path(length + 1, '\0');
+        path.resize(::DragQueryFileA(drop, i, &path[0], length + 1));
+        DWORD attributes = ::GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) chosen = path;
+    }
+    ::DragFinish(drop);
+    if (!chosen.empty()) OpenPictureWhenFree(chosen);
+}
+
+bool CZelpixDlg::PreTranslateMessage(MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    if (!Hwnd() || (msg.hwnd != Hwnd() && !::IsChild(Hwnd(), msg.hwnd))) return false;
+    const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
+    const bool alt = msg.message == WM_SYSKEYDOWN || ::GetKeyState(VK_MENU) < 0;
+    using quorvel::MainKeyCommand;
+    const MainKeyCommand command = quorvel::MainWindowKeyCommand(static_cast<unsigned>(msg.wParam), ctrl, alt);
+    // The buttons' rules hold for their keys too.
+    auto enabled = [](CTexturedIconButton& button) { return button.IsEnabled(); };
+    switch (command) {
+    case MainKeyCommand::None: return false;
+    case MainKeyCommand::Open: if (enabled(m_btnOpen)) OnOpenPicture(); return true;
+    case MainKeyCommand::ZoomIn: if (enabled(m_btnZoomIn)) OnZoom(true); return true;
+    case MainKeyCommand::ZoomOut: if (enabled(m_btnZoomOut)) OnZoom(false); return true;
+    default: break;
+    }
+    // Panning moves the picture as the scroll bars' line buttons do; without
+    // an overhang the bars have no range and nothing moves.
+    if (m_picture.path.empty() || !m_scrollPreviewDlg.Hwnd()) return true;
+    const bool horizontal = command == MainKeyCommand::PanLeft || command == MainKeyCommand::PanRight;
+    const bool back = command == MainKeyCommand::PanLeft || command == MainKeyCommand::PanUp;
+    ::SendMessageA(m_scrollPreviewDlg.Hwnd(), horizontal ? WM_HSCROLL : WM_VSCROLL, back ? SB_LINELEFT : SB_LINERIGHT, 0);
+    return true;
 }

@@ -17,6 +17,8 @@
 #include "ui/ImageButton.h"
 #include "ui/LoadingDlg.h"
 
+#include <shellapi.h>
+
 #include <functional>
 #include <string>
 
@@ -50,6 +52,12 @@ public:
     void SetPreviewLabel(const std::string& text) override;
     void ShowPreviewLabel(bool show) override;
 
+    // Opens `path` as Open picture does once a file was chosen; a path that
+    // is not an existing file is ignored, as the file dialog never returns
+    // one. While a modal window or a transfer keeps this window disabled,
+    // the picture waits until the window is enabled again.
+    void OpenPictureWhenFree(const std::string& path);
+
     const LoadedPicture& Picture() const { return m_picture; }
     UsbChannel& Channel() { return m_usbChannel; }
 
@@ -61,6 +69,8 @@ protected:
     void OnOK() override {}
     void OnCancel() override {}
     std::optional<LRESULT> OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    // The keyboard shortcuts: Ctrl+O, + and -, the arrow keys.
+    bool PreTranslateMessage(MSG& msg) override;
 
 private:
     void OnConnect();
@@ -70,6 +80,10 @@ private:
     void OnSendToDevice();
     void OnSendByMail();
     void OnZoom(bool in);
+    // Loads the picture and shows it: the end of Open picture.
+    void OpenPictureFile(const std::string& path);
+    void OnDropFiles(HDROP drop);
+    void OpenPendingPicture();
     void OnAbout();
     void OnExit();
     // Ends the connection, lets the channel's worker finish, and asks the
@@ -108,4 +122,7 @@ private:
     tk::CStatic m_previewFrame;
     tk::CStatic m_previewLabel;
     DWORD m_windowThread = 0;
+    // A picture handed over (command line, drop, second start) that waits
+    // for this window to be enabled.
+    std::string m_pendingPicture;
 };

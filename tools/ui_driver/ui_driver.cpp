@@ -14,7 +14,17 @@
 //   ui_driver settext TITLE ID TEXT   set a control's text
 //   ui_driver status TITLE            print the status bar's simple text
 //   ui_driver command TITLE ID        post WM_COMMAND ID (menu entries)
-//   ui_driver key TITLE KEY           press a key in the window (return, escape, tab)
+//   ui_driver key TITLE KEY           press a key in the window: return, escape,
+//                                     tab, plus, minus, add, subtract (keypad),
+//                                     left, right, up, down, ctrl+o
+//   ui_driver shortcut LNK            print a shortcut's target and its
+//                                     arguments, one a line
+//   ui_driver drop TITLE ID PATH...   drop files on child ID (0: the window):
+//                                     a DROPFILES block in the program's own
+//                                     memory, sent as WM_DROPFILES to the
+//                                     first window from ID up that accepts
+//                                     files, as the shell does; fails when
+//                                     none does
 //   ui_driver rect TITLE [ID]         print a window's screen rectangle: l t r b
 //   ui_driver client TITLE [ID]       print a window's client size: w h
 //   ui_driver msgbox TITLE [ms]       wait for a message box, print its text,
@@ -41,6 +51,8 @@
 #endif
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -152,16 +164,61 @@ HWND FindStatusBar(HWND top) {
     return bar;
 }
 
-void PressKey(HWND top, WORD vk) {
+void PressKey(HWND top, WORD vk, WORD modifier = 0) {
     SetForegroundWindow(top);
     Sleep(100);
-    INPUT in[2] = {};
-    in[0].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = vk;
-    in[1] = in[0];
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
+    std::vector<INPUT> in;
+    auto add = [&](WORD key, DWORD flags) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = key;
+        i.ki.dwFlags = flags;
+        in.push_back(i);
+    };
+    if (modifier) add(modifier, 0);
+    add(vk, 0);
+    add(vk, KEYEVENTF_KEYUP);
+    if (modifier) add(modifier, KEYEVENTF_KEYUP);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
     Sleep(200);
+}
+
+// Drops `paths` on `target` the way the shell hands files over: a DROPFILES
+// block (ANSI names, each ending in a zero, a zero after the last) that the
+// receiving process reads through DragQueryFile. The block is written into
+// the program's own memory, behind a zeroed lead so that the program's
+// DragFinish meets no heap block header there, and freed after the
+// synchronous send.
+int DropFiles(HWND target, const std::vector<std::string>& paths) {
+    std::vector<char> block(sizeof(DROPFILES), '\0');
+    auto* header = reinterpret_cast<DROPFILES*>(block.data());
+    header->pFiles = sizeof(DROPFILES);
+    RECT r{};
+    GetClientRect(target, &r);
+    header->pt.x = r.right / 2;
+    header->pt.y = r.bottom / 2;
+    header->fNC = FALSE;
+    header->fWide = FALSE;
+    for (const std::string& p : paths) block.insert(block.end(), p.c_str(), p.c_str() + p.size() + 1);
+    block.push_back('\0');
+
+    DWORD pid = 0;
+    GetWindowThreadProcessId(target, &pid);
+    HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!proc) return Fail("OpenProcess failed");
+    const SIZE_T lead = 64;
+    char* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, lead + block.size(), MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) { CloseHandle(proc); return Fail("VirtualAllocEx failed"); }
+    std::vector<char> zeros(lead, '\0');
+    SIZE_T done = 0;
+    WriteProcessMemory(proc, remote, zeros.data(), lead, &done);
+    WriteProcessMemory(proc, remote + lead, block.data(), block.size(), &done);
+    DWORD_PTR result = 0;
+    LRESULT sent = SendMessageTimeoutA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote + lead), 0,
+                                       SMTO_NORMAL, 20000, &result);
+    VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+    CloseHandle(proc);
+    return sent ? 0 : Fail("drop not answered");
 }
 
 } // namespace
@@ -188,6 +245,29 @@ int main(int argc, char** argv) {
             Sleep(50);
         }
         return 0;
+    }
+    if (cmd == "shortcut") {
+        // TITLE is the shortcut file here.
+        CoInitialize(nullptr);
+        IShellLinkA* link = nullptr;
+        IPersistFile* file = nullptr;
+        int rc = 1;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                       reinterpret_cast<void**>(&link))) &&
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t wide[MAX_PATH] = {};
+            MultiByteToWideChar(CP_ACP, 0, title, -1, wide, MAX_PATH);
+            char target[MAX_PATH] = {}, args[1024] = {};
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0))) {
+                link->GetArguments(args, sizeof args);
+                std::printf("%s\n%s\n", target, args);
+                rc = 0;
+            }
+        }
+        if (file) file->Release();
+        if (link) link->Release();
+        CoUninitialize();
+        return rc == 0 ? 0 : Fail("shortcut not readable");
     }
     if (cmd == "openfile") {
         if (!arg(3)) return 2;
@@ -276,10 +356,20 @@ int main(int argc, char** argv) {
     if (cmd == "command") { PostMessageA(top, WM_COMMAND, MAKEWPARAM(id, 0), 0); return 0; }
     if (cmd == "key") {
         std::string k = arg(3) ? arg(3) : "";
-        WORD vk = k == "return" ? VK_RETURN : k == "escape" ? VK_ESCAPE : k == "tab" ? VK_TAB : 0;
-        if (!vk) return 2;
-        PressKey(top, vk);
-        return 0;
+        struct { const char* name; WORD vk; WORD modifier; } keys[] = {
+            {"return", VK_RETURN, 0}, {"escape", VK_ESCAPE, 0}, {"tab", VK_TAB, 0},
+            {"plus", VK_OEM_PLUS, VK_SHIFT}, {"minus", VK_OEM_MINUS, 0},
+            {"add", VK_ADD, 0}, {"subtract", VK_SUBTRACT, 0},
+            {"left", VK_LEFT, 0}, {"right", VK_RIGHT, 0}, {"up", VK_UP, 0}, {"down", VK_DOWN, 0},
+            {"ctrl+o", 'O', VK_CONTROL},
+        };
+        for (const auto& key : keys) {
+            if (k == key.name) {
+                PressKey(top, key.vk, key.modifier);
+                return 0;
+            }
+        }
+        return 2;
     }
     if (cmd == "children") {
         EnumChildWindows(top, [](HWND w, LPARAM) -> BOOL {
@@ -297,6 +387,15 @@ int main(int argc, char** argv) {
 
     HWND ctl = Child(top, id);
     if (!ctl) return Fail("control not found");
+    if (cmd == "drop") {
+        std::vector<std::string> paths;
+        for (int i = 4; i < argc; ++i) paths.push_back(argv[i]);
+        if (paths.empty()) return 2;
+        HWND target = ctl;
+        while (target && !(GetWindowLongA(target, GWL_EXSTYLE) & WS_EX_ACCEPTFILES)) target = GetParent(target);
+        if (!target) return Fail("no window there accepts files");
+        return DropFiles(target, paths);
+    }
     if (cmd == "rect") {
         RECT r{};
         GetWindowRect(ctl, &r);

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The ways to open a picture besides the Open button, and the keyboard: a
+# picture on the command line (a quoted path with spaces, the log switch
+# behind it); files dropped on the window and on the preview panes (the first
+# file of several, a folder passed over, a file of another kind as Open takes
+# it); a second start that hands its picture to the running instance, also
+# while a modal dialog is open; Ctrl+O, + and - on both keyboards, and the
+# arrow keys panning by one line step.
+source "$(dirname "$0")/lib.sh"
+
+make_card "$WORK/my card.png" 300 400
+make_card "$WORK/card.png" 600 100
+make_card "$WORK/small.png" 100 80
+echo "not a picture" > "$WORK/notes.txt"
+mkdir -p "$WORK/folder"
+win() { winepath -w "$1"; }
+size() { echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"; }
+
+start_app "$(win "$WORK/my card.png")" log
+drv wait "$MAIN - my card.png" 20000 >/dev/null || fail "the picture on the command line did not open"
+expect_eq "$(size)" "300 400" "size of the command-line picture"
+expect_eq "$(enabled_set)" "10110111" "buttons after a command-line picture"
+
+# Drops: on the window, several entries, the folder is passed over.
+drv drop "$MAIN" 0 "$(win "$WORK/folder")" "$(win "$WORK/card.png")" "$(win "$WORK/small.png")" || fail "drop failed"
+sleep 0.5
+expect_eq "$(drv title "$MAIN")" "$MAIN - card.png" "first file of a drop on the window"
+expect_eq "$(offset_of 139 140)" "-180 30 600 100" "dropped picture centred"
+for pane in 139 138; do
+  drv drop "$MAIN" "$pane" "$(win "$WORK/small.png")" || fail "drop on pane $pane failed"
+  sleep 0.5
+  expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - small.png 100 80" "drop on pane $pane"
+  drv drop "$MAIN" "$pane" "$(win "$WORK/card.png")"
+  sleep 0.5
+done
+drv drop "$MAIN" 0 "$(win "$WORK/notes.txt")"
+sleep 0.5
+expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - notes.txt 0 0" "a file of another kind"
+
+# Keys: + and - on both keyboards zoom by a tenth; arrows pan by a line step
+# (5 pixels) where the picture overhangs, and nowhere else.
+drv drop "$MAIN" 0 "$(win "$WORK/card.png")"
+sleep 0.5
+drv key "$MAIN" plus;     expect_eq "$(size)" "660 110" "+ zooms in"
+drv key "$MAIN" minus;    expect_eq "$(size)" "594 99" "- zooms out"
+drv key "$MAIN" add;      expect_eq "$(size)" "653 108" "keypad + zooms in"
+drv key "$MAIN" subtract; expect_eq "$(size)" "588 98" "keypad - zooms out"
+x0="$(offset_of 139 140 | cut -d' ' -f1)"
+drv key "$MAIN" right
+expect_eq "$(offset_of 139 140 | cut -d' ' -f1)" "$((x0 - 5))" "right arrow pans one step"
+drv key "$MAIN" right
+drv key "$MAIN" left
+expect_eq "$(offset_of 139 140 | cut -d' ' -f1)" "$((x0 - 5))" "left arrow pans back"
+y0="$(offset_of 139 140 | cut -d' ' -f2)"
+drv key "$MAIN" down
+expect_eq "$(offset_of 139 140 | cut -d' ' -f2)" "$y0" "no vertical overhang, no vertical pan"
+screenshot open-keys
+
+# Ctrl+O opens the file dialog.
+drv key "$MAIN" ctrl+o
+drv openfile "Open" "$(win "$WORK/my card.png")" 20000 || fail "Ctrl+O showed no file dialog"
+drv gone "Open" 10000 || fail "file dialog stayed open"
+sleep 0.5
+expect_eq "$(drv title "$MAIN")" "$MAIN - my card.png" "Ctrl+O"
+
+# A second start with a picture hands it over and ends quietly.
+( cd "$WORK" && exec wine "$WORK/QuorvelPhotoManager.exe" "$(win "$WORK/small.png")" ) &
+second=$!
+wait "$second" || fail "the second start did not end with 0"
+sleep 0.5
+expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - small.png 100 80" "picture handed to the running instance"
+if drv msgbox "$MAIN" 1000 >/dev/null 2>&1; then fail "the second start showed a message"; fi
+
+# While the Image size dialog is open the handed picture waits; Escape lets
+# it in, with its own size.
+drv click "$MAIN" 1005
+drv wait "Image size" 10000 >/dev/null || fail "no Image size dialog"
+( cd "$WORK" && exec wine "$WORK/QuorvelPhotoManager.exe" "$(win "$WORK/card.png")" ) &
+second=$!
+wait "$second" || fail "the second start (modal) did not end with 0"
+expect_eq "$(drv title "$MAIN")" "$MAIN - small.png" "nothing opens under a modal dialog"
+drv key "Image size" escape
+drv gone "Image size" 5000 || fail "Image size stayed open"
+sleep 0.5
+expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - card.png 600 100" "handed picture opened after the dialog"
+
+drv close "$MAIN"
+expect_exit 0
+echo "open: ok"
