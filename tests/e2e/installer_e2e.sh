@@ -5,8 +5,8 @@
 # shortcuts, the "Send to" entry and the uninstaller in place, and the
 # installed program starts; a picture opens through the "Send to" entry's
 # command line; the silent uninstaller removes the program and its shortcuts
-# and keeps "Sent Pictures" and "email.dat"; installing twice over itself
-# loses nothing.
+# and keeps "Sent Pictures" and "email.dat", which go only when the user ticks
+# the uninstaller's box; installing twice over itself loses nothing.
 source "$(dirname "$0")/lib.sh"
 
 QUORVEL_DIST="$WORK/dist" QUORVEL_PACKAGE_BIN="$BIN" "$E2E_ROOT/scripts/package" >"$WORK/package.log" 2>&1 ||
@@ -87,4 +87,18 @@ for f in QuorvelPhotoManager.exe ReadMe.txt Uninstall.exe; do [ ! -e "$inst/$f" 
 for s in "${shortcuts[@]}"; do [ ! -e "$s" ] || fail "shortcut left behind: $s"; done
 if wine reg query "$uninst_key" >/dev/null 2>&1; then fail "still listed in the installed programs"; fi
 expect_eq "$(user_sums)" "$before" "user files after uninstall"
+
+# The uninstaller's box, ticked, deletes the user's files and the folder.
+wine "$setup" /S || fail "reinstall failed"
+wine "$inst/Uninstall.exe" &
+drv wait "Uninstall" 20000 >/dev/null || fail "no uninstaller window"
+drv click "Uninstall" 1                     # Next: the components page
+sleep 1
+drv key "Uninstall" down
+drv key "Uninstall" space                   # tick "Also delete my ..."
+screenshot uninstall-ticked
+drv click "Uninstall" 1
+for i in $(seq 1 100); do [ -e "$inst" ] || break; sleep 0.3; done
+[ ! -e "$inst" ] || fail "ticked uninstall left $(ls "$inst" | tr '\n' ' ')"
+drv click "Uninstall" 1 || true             # Close
 echo "installer: ok"

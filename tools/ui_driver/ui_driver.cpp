@@ -15,7 +15,7 @@
 //   ui_driver status TITLE            print the status bar's simple text
 //   ui_driver command TITLE ID        post WM_COMMAND ID (menu entries)
 //   ui_driver key TITLE KEY           press a key in the window: return, escape,
-//                                     tab, plus, minus, add, subtract (keypad),
+//                                     tab, space, plus, minus, add, subtract (keypad),
 //                                     left, right, up, down, ctrl+o
 //   ui_driver shortcut LNK            print a shortcut's target and its
 //                                     arguments, one a line
@@ -357,7 +357,7 @@ int main(int argc, char** argv) {
     if (cmd == "key") {
         std::string k = arg(3) ? arg(3) : "";
         struct { const char* name; WORD vk; WORD modifier; } keys[] = {
-            {"return", VK_RETURN, 0}, {"escape", VK_ESCAPE, 0}, {"tab", VK_TAB, 0},
+            {"return", VK_RETURN, 0}, {"escape", VK_ESCAPE, 0}, {"tab", VK_TAB, 0}, {"space", VK_SPACE, 0},
             {"plus", VK_OEM_PLUS, VK_SHIFT}, {"minus", VK_OEM_MINUS, 0},
             {"add", VK_ADD, 0}, {"subtract", VK_SUBTRACT, 0},
             {"left", VK_LEFT, 0}, {"right", VK_RIGHT, 0}, {"up", VK_UP, 0}, {"down", VK_DOWN, 0},
