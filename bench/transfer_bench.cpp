@@ -43,7 +43,6 @@ public:
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
     void SetScreenSize(int, int) override {}
     void ShowConnectedPreview() override {}
-    void SetPreviewLabel(const std::string&) override {}
     void ShowPreviewLabel(bool) override {}
     std::vector<std::string> warnings;
 };

@@ -24,8 +24,6 @@ public:
     // After a successful handshake: lay the window out for the screen, show
     // the preview panes, and refresh the preview when a picture is loaded.
     virtual void ShowConnectedPreview() = 0;
-    // The text of the "Image preview" label (the transfer shows its state there).
-    virtual void SetPreviewLabel(const std::string& text) = 0;
 };
 
 // "Connected" while the channel is open, otherwise "Disconnected".

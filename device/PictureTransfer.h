@@ -2,8 +2,8 @@
 // init_img record, one block_img record per 1000 bytes and "End", each record
 // but the last acknowledged with "Rcv" before the next one leaves
 // (stop-and-wait). The records, limits and log lines are portable code in
-// device/TransferRecords.h; this is the thread that reads the file, talks to
-// the channel and tells the main window.
+// device/TransferRecords.h; this is the thread that prepares and reads the
+// file, talks to the channel and tells the main window.
 //
 // The user-interface thread calls StartPictureSend (the Send to device
 // button). It starts the progress window, whose worker thread runs
@@ -13,15 +13,23 @@
 // The picture preparation (cut to the handheld's screen, 16 bits per pixel,
 // JPEG) is handed in as a function, so the transfer does not depend on the
 // main window's preview state and can be driven with files of exact sizes.
+// A mail may prepare the same file at any moment, so the transfer prepares
+// in its turn (imaging/PreparedPicture.h) and reads the file whole (at most
+// 64000 bytes) before the turn ends: what it sends is exactly what it
+// prepared, whatever happens to the file afterwards.
+//
+// The main window and the progress window are reached through the narrow
+// interfaces declared here and in device/TransferProgress.h.
 #pragma once
 #include "device/Connection.h"
+#include "device/TransferProgress.h"
+#include "imaging/PreparedPicture.h"
 #include "toolkit/Win.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 
-class CLoadingDlg;
 class UsbChannel;
 
 // The main window as the transfer needs it: what the device link needs, plus
@@ -32,11 +40,13 @@ public:
 };
 
 // Writes the prepared picture. On entry *preparedPath holds the path the
-// transfer will open ("Sent Pictures" folder, "\", base name, ".jpg"); the
+// transfer will read ("Sent Pictures" folder, "\", base name, ".jpg"); the
 // function writes the file there (it may store the path it wrote back into
-// *preparedPath; the transfer opens the path it announced on entry either
+// *preparedPath; the transfer reads the path it announced on entry either
 // way). Its result is not looked at: the transfer sends whatever file the
-// preparation left, and fails when there is none.
+// preparation left, and fails when there is none. It runs in the
+// preparation turn, so it must not wait for anything that may itself wait
+// for a turn.
 //
 // The main dialog gives:
 //   [=](std::string* out) { return PrepareDevicePicture(path, placed, screenW, screenH,
@@ -49,7 +59,7 @@ using PreparePictureFn = std::function<bool(std::string* preparedPath)>;
 struct PictureSendJob {
     UsbChannel* channel = nullptr;
     PictureSendWindow* window = nullptr;
-    CLoadingDlg* progress = nullptr;
+    TransferProgress* progress = nullptr;
     std::string picturePath;         // the current picture; empty when none is loaded
     std::string sentPicturesFolder;  // without a trailing backslash
     PreparePictureFn preparePicture;
@@ -67,7 +77,7 @@ struct PictureSendJob {
 // job->Run(). Returns true when the thread was started. While the thread of
 // a previous transfer still runs (the progress window lets the main window
 // go one block before the end) it does nothing and returns false.
-bool StartPictureSend(CLoadingDlg& progress, HWND owner, std::shared_ptr<PictureSendJob> job);
+bool StartPictureSend(TransferProgress& progress, HWND owner, std::shared_ptr<PictureSendJob> job);
 
 // The transfer itself, on the sending thread. True when the whole file was
 // acknowledged and "End" was written. Shows its own failure messages; the
@@ -76,8 +86,9 @@ bool PicturesSending(PictureSendJob& job);
 
 namespace quorvel {
 
-// Failures that the transfer adds to the protocol's own.
-extern const char kPictureUnreadableText[];  // the prepared file is missing, unreadable or shrank
+// Failures that the transfer adds to the protocol's own (besides
+// kPictureUnreadableText of imaging/PreparedPicture.h: the prepared file is
+// missing or unreadable).
 extern const char kPictureNameTooLongText[]; // the announced name would not fit its 256-byte field
 extern const char kLogFileOpenFail[];        // "picture file open fail"
 extern const char kLogFileReadFail[];        // "picture file read fail"

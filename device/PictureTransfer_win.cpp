@@ -7,11 +7,12 @@
 #include "device/TransferRecords.h"
 #include "device/UsbChannel.h"
 #include "toolkit/Handles.h"
-#include "ui/LoadingDlg.h"
+
+#include <cstring>
+#include <vector>
 
 namespace quorvel {
 
-const char kPictureUnreadableText[] = "The prepared picture could not be read.\nIt has not been sent";
 const char kPictureNameTooLongText[] = "The picture's name is too long for the handheld.\nIt has not been sent";
 const char kLogFileOpenFail[] = "picture file open fail";
 const char kLogFileReadFail[] = "picture file read fail";
@@ -31,9 +32,8 @@ void ShowFailureMessages(PictureSendWindow& window) {
 }
 
 // The handheld answered something other than "Rcv".
-bool Refuse(PictureSendWindow& window, tk::UniqueHandle& file) {
+bool Refuse(PictureSendWindow& window) {
     ShowFailureMessages(window);
-    file.Reset();
     WriteLogLine(kLogLabelError);
     return false;
 }
@@ -44,12 +44,38 @@ bool FileFailure(PictureSendWindow& window, const char* logLine) {
     return false;
 }
 
+enum class PreparedRead { kRead, kOpenFailed, kReadFailed, kTooBig };
+
+// Opens the prepared file (others may read and write it meanwhile, as with
+// any ordinary file) and, when it is within the limit, reads it whole. A
+// file that yields fewer bytes than it measured is unreadable.
+PreparedRead ReadPreparedFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    tk::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return PreparedRead::kOpenFailed;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) return PreparedRead::kOpenFailed;
+    if (!IsWithinTransferLimit(static_cast<std::uint64_t>(size.QuadPart))) return PreparedRead::kTooBig;
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr) ||
+            got == 0) {
+            return PreparedRead::kReadFailed;
+        }
+        done += got;
+    }
+    return PreparedRead::kRead;
+}
+
 } // namespace
 
 bool PicturesSending(PictureSendJob& job) {
     UsbChannel& channel = *job.channel;
     PictureSendWindow& window = *job.window;
-    CLoadingDlg& progress = *job.progress;
+    TransferProgress& progress = *job.progress;
 
     for (const std::string& line : SendingBannerLines()) WriteLogLine(line);
 
@@ -71,28 +97,26 @@ bool PicturesSending(PictureSendJob& job) {
         return false;
     }
 
-    DeleteEarlierPreparedFile(path, job.picturePath);
-    if (job.preparePicture) {
-        std::string written = path;
-        job.preparePicture(&written);  // its result is not looked at; the file tells
+    // The picture is prepared and read in one turn: no mail deletes or
+    // rewrites the file between the two, and what is read is what is sent.
+    std::vector<std::uint8_t> picture;
+    PreparedRead read = PreparedRead::kOpenFailed;
+    {
+        PreparationTurn turn;
+        DeleteEarlierPreparedFile(path, job.picturePath);
+        if (job.preparePicture) {
+            std::string written = path;
+            job.preparePicture(&written);  // its result is not looked at; the file tells
+        }
+        read = ReadPreparedFile(path, picture);
     }
-
-    // No sharing restriction: others may read and write the file meanwhile.
-    tk::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return FileFailure(window, kLogFileOpenFail);
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) {
-        file.Reset();
-        return FileFailure(window, kLogFileOpenFail);
+    switch (read) {
+    case PreparedRead::kRead: break;
+    case PreparedRead::kOpenFailed: return FileFailure(window, kLogFileOpenFail);
+    case PreparedRead::kReadFailed: return FileFailure(window, kLogFileReadFail);
+    case PreparedRead::kTooBig: window.ShowWarning(kImageTooBigText); return false;
     }
-    if (!IsWithinTransferLimit(static_cast<std::uint64_t>(size.QuadPart))) {
-        file.Reset();
-        window.ShowWarning(kImageTooBigText);
-        return false;
-    }
-    const auto length = static_cast<std::uint32_t>(size.QuadPart);
+    const auto length = static_cast<std::uint32_t>(picture.size());
 
     WriteLogLine(kLogFileOpened);
 
@@ -100,7 +124,6 @@ bool PicturesSending(PictureSendJob& job) {
     if (!BuildInitImg(name, length, init)) {
         // Cannot happen after the checks above; refuse rather than send a
         // record that lies.
-        file.Reset();
         WriteLogLine(kLogNameTooLong);
         window.ShowWarning(kPictureNameTooLongText);
         return false;
@@ -130,7 +153,7 @@ bool PicturesSending(PictureSendJob& job) {
     WriteLogLine(ReceiveLogLine(reply));
     if (!IsAcknowledgement(reply)) {
         WriteLogLine(kLogRcvFailInit);
-        return Refuse(window, file);
+        return Refuse(window);
     }
     progress.StepIt();
 
@@ -139,19 +162,10 @@ bool PicturesSending(PictureSendJob& job) {
     std::int32_t blockCounter = 0;
     BlockImgRecord block{};  // one buffer for every block
     while (static_cast<std::uint32_t>(bytesSent) < length) {
-        // Never more than announced, even if the file grew meanwhile.
-        const std::int32_t wanted = NextBlockLength(static_cast<std::uint32_t>(bytesSent), length);
-        DWORD bytesRead = 0;
-        if (!::ReadFile(file.Get(), block.data() + kBlockImgDataOffset, static_cast<DWORD>(wanted), &bytesRead,
-                        nullptr) ||
-            bytesRead == 0) {
-            // The file shrank or cannot be read: without this the loop would
-            // send empty blocks for ever.
-            file.Reset();
-            return FileFailure(window, kLogFileReadFail);
-        }
-        FinishBlockImg(block, bytesRead);
-        const auto blockLength = static_cast<std::int32_t>(bytesRead);
+        const std::int32_t blockLength = NextBlockLength(static_cast<std::uint32_t>(bytesSent), length);
+        std::memcpy(block.data() + kBlockImgDataOffset, picture.data() + bytesSent,
+                    static_cast<std::size_t>(blockLength));
+        FinishBlockImg(block, static_cast<std::size_t>(blockLength));
 
         WriteLogLine(BlockHeaderLogLine(blockCounter));
         WriteLogLine(CommandLogLine(block.data()));
@@ -175,7 +189,7 @@ bool PicturesSending(PictureSendJob& job) {
         WriteLogLine(BytesSentLogLine(bytesSent));
         if (!IsAcknowledgement(reply)) {
             WriteLogLine(RcvFailBlockLogLine(blockCounter));  // the refused block, counted from 1
-            return Refuse(window, file);
+            return Refuse(window);
         }
         progress.StepIt();
     }
@@ -202,7 +216,7 @@ int PictureSendJob::Run() {
     return 0;
 }
 
-bool StartPictureSend(CLoadingDlg& progress, HWND owner, std::shared_ptr<PictureSendJob> job) {
+bool StartPictureSend(TransferProgress& progress, HWND owner, std::shared_ptr<PictureSendJob> job) {
     if (!job || !job->channel || !job->window) return false;
     PictureSendWindow& window = *job->window;
     if (job->picturePath.empty()) {

@@ -43,62 +43,20 @@ void PutLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-std::uint16_t GetLe16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t GetLe32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-
 }  // namespace
 
 bool IsWithinTransferLimit(std::uint64_t fileLength) { return fileLength <= kMaxImageLength; }
 
 bool IsAcknowledgement(const std::string& reply) { return reply == kAckText; }
 
-std::int32_t BlockCount(std::uint32_t fileLength) {
-    return static_cast<std::int32_t>((std::uint64_t(fileLength) + kBlockDataSize - 1) / kBlockDataSize);
-}
-
 std::int32_t ProgressUpperBound(std::uint32_t fileLength) {
     return static_cast<std::int32_t>(fileLength / kBlockDataSize) + 1;
 }
-
-std::int32_t ProgressStepCount(std::uint32_t fileLength) { return 1 + BlockCount(fileLength); }
 
 std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength) {
     if (bytesSent >= fileLength) return 0;
     const std::uint32_t left = fileLength - bytesSent;
     return static_cast<std::int32_t>(left < kBlockDataSize ? left : kBlockDataSize);
-}
-
-bool PlanTransfer(std::uint64_t fileLength, TransferPlan& plan) {
-    if (!IsWithinTransferLimit(fileLength)) return false;
-    const auto length = static_cast<std::uint32_t>(fileLength);
-    TransferPlan p;
-    p.fileLength = length;
-    p.blockCount = BlockCount(length);
-    p.lastBlockLength = length == 0 ? 0 : static_cast<std::int32_t>(length - (p.blockCount - 1) * kBlockDataSize);
-    p.progressUpper = ProgressUpperBound(length);
-    p.progressSteps = ProgressStepCount(length);
-    plan = p;
-    return true;
-}
-
-std::string PreparedPictureBaseName(const std::string& picturePath) {
-    const std::size_t slash = picturePath.rfind('\\');
-    const std::string fileName = slash == std::string::npos ? picturePath : picturePath.substr(slash + 1);
-    return fileName.substr(0, fileName.find('.'));
-}
-
-std::string PreparedPictureFileName(const std::string& picturePath) {
-    return PreparedPictureBaseName(picturePath) + ".jpg";
-}
-
-std::string PreparedPicturePath(const std::string& sentPicturesFolder, const std::string& picturePath) {
-    return sentPicturesFolder + "\\" + PreparedPictureFileName(picturePath);
 }
 
 bool BuildInitImg(const std::string& name, std::uint32_t imageLength, InitImgRecord& out) {
@@ -120,39 +78,6 @@ bool FinishBlockImg(BlockImgRecord& record, std::size_t count) {
     record[3] = 0;
     PutLe16(record.data() + kBlockImgLengthOffset, static_cast<std::uint16_t>(count));
     std::memset(record.data() + kBlockImgDataOffset + count, 0, kBlockDataSize - count);
-    return true;
-}
-
-bool BuildBlockImg(const std::uint8_t* data, std::size_t count, BlockImgRecord& out) {
-    if (data == nullptr || count == 0 || count > kBlockDataSize) return false;
-    std::memmove(out.data() + kBlockImgDataOffset, data, count);
-    return FinishBlockImg(out, count);
-}
-
-bool ParseInitImg(const std::uint8_t* packet, std::size_t size, InitImgFields& out) {
-    if (packet == nullptr || size != kInitImgSize) return false;
-    if (std::memcmp(packet, kInitImgCommand, 3) != 0) return false;
-    const char* nameField = reinterpret_cast<const char*>(packet + kInitImgNameOffset);
-    const void* zero = std::memchr(nameField, 0, kInitImgNameFieldSize);
-    if (zero == nullptr) return false;
-    const std::size_t nameLength = static_cast<std::size_t>(static_cast<const char*>(zero) - nameField);
-    if (nameLength != packet[3]) return false;
-    const std::uint32_t imageLength = GetLe32(packet + kInitImgLengthOffset);
-    if (imageLength > kMaxImageLength) return false;
-
-    out.nameLength = packet[3];
-    out.name.assign(nameField, nameLength);
-    out.imageLength = imageLength;
-    return true;
-}
-
-bool ParseBlockImg(const std::uint8_t* packet, std::size_t size, BlockImgFields& out) {
-    if (packet == nullptr || size != kBlockImgSize) return false;
-    if (std::memcmp(packet, kBlockImgCommand, 3) != 0) return false;
-    const auto blockLength = static_cast<std::int16_t>(GetLe16(packet + kBlockImgLengthOffset));
-    if (blockLength < 1 || blockLength > static_cast<std::int16_t>(kBlockDataSize)) return false;
-    out.blockLength = blockLength;
-    out.data = packet + kBlockImgDataOffset;
     return true;
 }
 

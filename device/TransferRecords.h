@@ -1,7 +1,10 @@
 // The picture transfer to the handheld, as bytes and numbers: the records,
 // the acknowledgement test, the size limit, the block and progress
-// arithmetic, the prepared file's name and the exact log lines of the
-// sending thread. The thread itself (file, channel, windows) is Windows code.
+// arithmetic and the exact log lines of the sending thread. The thread
+// itself (file, channel, windows) is Windows code. Decoding the records is
+// the handheld's business: the simulated handheld and the tests have
+// decoders of their own, so that one mistake in an encoder and its decoder
+// cannot hide itself.
 //
 // The protocol is stop-and-wait: one init_img record (command "New", file
 // name and length), one block_img record per 1000 bytes of the file
@@ -55,35 +58,10 @@ bool IsWithinTransferLimit(std::uint64_t fileLength);
 // True only for the exact text "Rcv" ("rcv", "Rcv ", "Rcvd" are refusals).
 bool IsAcknowledgement(const std::string& reply);
 
-// ceil(length / 1000): the number of block_img records.
-std::int32_t BlockCount(std::uint32_t fileLength);
 // floor(length / 1000) + 1: the progress bar's upper bound (lower bound 0).
 std::int32_t ProgressUpperBound(std::uint32_t fileLength);
-// 1 + BlockCount: one step per acknowledged record.
-std::int32_t ProgressStepCount(std::uint32_t fileLength);
 // Valid bytes of the next block: min(1000, length - sent); 0 when sent >= length.
 std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength);
-
-struct TransferPlan {
-    std::uint32_t fileLength = 0;
-    std::int32_t blockCount = 0;       // block_img records
-    std::int32_t lastBlockLength = 0;  // valid bytes of the last block (0 when no block)
-    std::int32_t progressUpper = 0;    // progress range 0 .. progressUpper
-    std::int32_t progressSteps = 0;    // acknowledged records = StepIt calls
-};
-
-// Fills the plan; false (plan untouched) when the file exceeds 64000 bytes.
-bool PlanTransfer(std::uint64_t fileLength, TransferPlan& plan);
-
-// --- prepared file name ------------------------------------------------
-
-// The picture's file name (text behind the last backslash) cut before its
-// first dot: "C:\p\beach.day.png" gives "beach".
-std::string PreparedPictureBaseName(const std::string& picturePath);
-// Base name + ".jpg": the name announced in init_img.
-std::string PreparedPictureFileName(const std::string& picturePath);
-// sentPicturesFolder + "\" + base name + ".jpg".
-std::string PreparedPicturePath(const std::string& sentPicturesFolder, const std::string& picturePath);
 
 // --- records -----------------------------------------------------------
 
@@ -91,30 +69,11 @@ std::string PreparedPicturePath(const std::string& sentPicturesFolder, const std
 // characters or holding a zero byte, and a length above 64000.
 bool BuildInitImg(const std::string& name, std::uint32_t imageLength, InitImgRecord& out);
 
-// Builds block_img from count bytes of data. Refuses (false) a count of 0
-// or above 1000: a read that yields nothing must end the transfer instead
-// of sending empty blocks for ever.
-bool BuildBlockImg(const std::uint8_t* data, std::size_t count, BlockImgRecord& out);
-
-// For data already read straight into the record at kBlockImgDataOffset:
-// writes the command, a zero reserved byte and the block length, and zeroes
-// the data behind the count valid bytes. Same refusals as BuildBlockImg.
+// For data already copied into the record at kBlockImgDataOffset: writes
+// the command, a zero reserved byte and the block length, and zeroes the
+// data behind the count valid bytes. Refuses (false) a count of 0 or above
+// 1000: a block without data must end the transfer instead of being sent.
 bool FinishBlockImg(BlockImgRecord& record, std::size_t count);
-
-// Decoding, for the simulated handheld and for tests. Each refuses a packet
-// of the wrong size, the wrong command or inconsistent fields.
-struct InitImgFields {
-    std::uint8_t nameLength = 0;
-    std::string name;              // up to the zero byte in the name field
-    std::uint32_t imageLength = 0;
-};
-bool ParseInitImg(const std::uint8_t* packet, std::size_t size, InitImgFields& out);
-
-struct BlockImgFields {
-    std::int16_t blockLength = 0;
-    const std::uint8_t* data = nullptr;  // points into the packet
-};
-bool ParseBlockImg(const std::uint8_t* packet, std::size_t size, BlockImgFields& out);
 
 // --- log lines of the sending thread -------------------------------------
 

@@ -79,5 +79,7 @@ void ForgetDecodedPicture();
 
 // Deletes an earlier prepared file before a new preparation, so that a failed
 // one never leaves an old picture to be sent. A picture opened from the Sent
-// Pictures folder is its own prepared file and is never deleted.
+// Pictures folder is its own prepared file and is never deleted. Senders
+// delete, prepare and take the file in one preparation turn
+// (imaging/PreparedPicture.h).
 void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath);

@@ -20,8 +20,8 @@
 //    format and encoded by the service.
 #include "imaging/ImageOps.h"
 
-#include "device/TransferRecords.h"
 #include "imaging/PictureHeader.h"
+#include "imaging/PreparedPicture.h"
 #include "imaging/Resample.h"
 #include "toolkit/Text.h"
 

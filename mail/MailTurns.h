@@ -1,11 +1,10 @@
 // Mails take turns. Every mail is prepared into the "Sent Pictures" folder
 // under the picture's base name, so two mails of the same picture name the
-// same file; while the first mail's client may still read that file, the
-// second must not delete and rewrite it. Each mail therefore draws a ticket
-// when the command confirms it (in the order the user sent them) and its
-// thread waits for that ticket's turn before it prepares the file, and ends
-// the turn once its mail client has returned. Nothing here ever blocks the
-// thread that draws tickets.
+// same file. Each mail draws a ticket when the command confirms it (in the
+// order the user sent them) and its thread waits for that ticket's turn
+// before it prepares, and ends the turn once it has its own copy of the
+// picture; so the file is left with the picture of the mail sent last.
+// Nothing here ever blocks the thread that draws tickets.
 #pragma once
 #include <condition_variable>
 #include <cstdint>

@@ -3,10 +3,12 @@
 // a thread of its own, so the main window stays responsive while the mail
 // client's windows are open.
 //
-// Mails take turns (see mail/MailTurns.h): the picture is prepared by the
-// mail thread once every earlier mail's client has returned, so a second
-// mail of a picture with the same base name never rewrites the file that an
-// earlier mail is still attaching.
+// The picture is prepared on the mail thread, as it was placed when Send was
+// pressed, into the "Sent Pictures" file that the transfer and other mails
+// of the same picture name share; the mail attaches a copy of its own under
+// the same name, so neither a transfer nor a later mail can change it while
+// the mail client still has it. Mails prepare in the order they were sent
+// (mail/MailTurns.h), and no mail waits for another mail's client.
 #pragma once
 #include "imaging/LoadedPicture.h"
 #include "toolkit/Win.h"
@@ -32,11 +34,12 @@ struct MailJob {
     std::string subject;
     HWND owner = nullptr;  // parent of the mail client's windows and of the warning
     // The file the preparation will write; any earlier file there is deleted
-    // before preparing. Attached when `prepare` gives no path of its own.
+    // before preparing. Copied when `prepare` gives no path of its own.
     std::string preparedPath;
     std::string picturePath;               // the picture itself, never deleted
     PrepareMailPicture prepare;            // empty: attach `attachments` as they are
-    std::vector<std::string> attachments;  // filled from the preparation
+    std::vector<std::string> attachments;  // filled with the mail's own copy
+    std::string ownFolder;                 // the copy's folder, removed with it
 };
 
 // The command of the main dialog's Send by mail button. Runs the dialog
@@ -52,8 +55,11 @@ void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std:
 // shown and the job freed.
 bool StartMailThread(std::unique_ptr<MailJob> job);
 
-// The thread procedure: waits for its turn, prepares, hands the mail to
-// Simple MAPI, shows the warning on any failure and frees the job.
+// The thread procedure: waits for its turn, prepares and copies, hands the
+// mail to Simple MAPI, shows a warning on any failure (kPictureUnreadableText
+// of imaging/PreparedPicture.h when there is no picture to attach,
+// kMailFailedMessage when the hand-off failed), removes its copy and frees
+// the job.
 DWORD WINAPI MailThread(void* job);
 
 // Mail threads that have not yet ended (for an orderly test shutdown).

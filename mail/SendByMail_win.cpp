@@ -1,15 +1,23 @@
 // The send-by-mail command and its mail thread. The user-interface thread
 // only runs the dialog, stores the address and starts the thread; the
 // preparation of the picture and the Simple MAPI hand-off happen on the mail
-// thread in its turn, and the thread alone owns and frees its job.
+// thread, and the thread alone owns and frees its job.
+//
+// The prepared file in "Sent Pictures" is shared with the transfer and with
+// every other mail of a picture with the same base name. So the mail
+// prepares it in the preparation turn (imaging/PreparedPicture.h) and, still
+// in that turn, copies it into a folder of its own under the same name; the
+// mail client gets the copy, which nobody else writes, and the copy goes
+// once the client has returned.
 #include "mail/SendByMail.h"
 #include "imaging/ImageOps.h"
 
 #include "app/ProgramFiles.h"
-#include "device/TransferRecords.h"
+#include "imaging/PreparedPicture.h"
 #include "mail/MailTurns.h"
 #include "mail/MapiMailer.h"
 #include "mail/SendMailDlg.h"
+#include "toolkit/Text.h"
 
 #include <atomic>
 #include <optional>
@@ -37,15 +45,60 @@ void ShowMailFailed(HWND owner) {
     ::MessageBoxA(owner, kMailFailedMessage, nullptr, MB_OK | MB_ICONWARNING);
 }
 
-// Deletes the earlier file and prepares the picture. False when no picture
-// could be written: a mail without its picture is not worth sending.
+// The picture could not be prepared: the transfer's message for the same
+// failure, as the main window shows its warnings.
+void ShowPictureUnreadable(HWND owner) {
+    ::MessageBoxA(owner, quorvel::kPictureUnreadableText, tk::kAppCaption, MB_OK | MB_ICONWARNING);
+}
+
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A new, empty folder for one mail's own copy, in the temporary folder; ""
+// when none can be made.
+std::string MakeOwnFolder() {
+    static std::atomic<unsigned> counter{0};
+    char temp[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n > MAX_PATH) return std::string();
+    const std::string prefix = std::string(temp) + "Quorvel mail " + std::to_string(::GetCurrentProcessId()) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string folder = prefix + std::to_string(++counter);
+        if (::CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+    }
+    return std::string();
+}
+
+// Deletes the earlier file, prepares the picture and copies what was written
+// into the job's own folder, all in one preparation turn. False when there
+// is no picture to attach: a mail without its picture is not worth sending.
 bool PrepareAttachment(MailJob& job) {
     if (!job.prepare) return true;
+    quorvel::PreparationTurn turn;
     DeleteEarlierPreparedFile(job.preparedPath, job.picturePath);
     std::string written;
     if (!job.prepare(&written)) return false;
-    job.attachments.assign(1, written.empty() ? job.preparedPath : written);
+    const std::string prepared = written.empty() ? job.preparedPath : written;
+    const std::string folder = MakeOwnFolder();
+    if (folder.empty()) return false;
+    const std::string copy = folder + "\\" + FileNameOf(prepared);
+    if (!::CopyFileA(prepared.c_str(), copy.c_str(), FALSE)) {
+        ::RemoveDirectoryA(folder.c_str());
+        return false;
+    }
+    job.ownFolder = folder;
+    job.attachments.assign(1, copy);
     return true;
+}
+
+// Once the mail client has returned, its copy is no longer needed.
+void RemoveOwnCopy(const MailJob& job) {
+    if (job.ownFolder.empty()) return;
+    for (const std::string& path : job.attachments) ::DeleteFileA(path.c_str());
+    ::RemoveDirectoryA(job.ownFolder.c_str());
 }
 
 }  // namespace
@@ -96,23 +149,33 @@ DWORD WINAPI MailThread(void* param) {
     std::unique_ptr<MailThreadStart> start(static_cast<MailThreadStart*>(param));
     MailJob& job = *start->job;
 
-    bool sent = false;
-    std::optional<MapiMailer> mailer;
     Turns().WaitTurn(start->ticket);
+    bool prepared = false;
     try {
-        if (PrepareAttachment(job)) {
-            mailer.emplace(job.owner);  // loads Simple MAPI and logs on
-            sent = mailer->Send(job.recipient, job.subject, std::string(), job.attachments);
-        }
+        prepared = PrepareAttachment(job);
     } catch (...) {
-        sent = false;  // nothing may leave the thread; the user hears of it below
+        prepared = false;  // nothing may leave the thread; the user hears of it below
     }
-    // The mail client has returned: the next mail may now rewrite the file.
+    // The mail has its own copy: the next mail need not wait for this one's
+    // client.
     Turns().Finish(start->ticket);
 
-    if (!sent) ShowMailFailed(job.owner);
-    start.reset();    // frees the job
-    mailer.reset();   // logs off and unloads Simple MAPI
+    bool sent = false;
+    std::optional<MapiMailer> mailer;
+    if (prepared) {
+        try {
+            mailer.emplace(job.owner);  // loads Simple MAPI and logs on
+            sent = mailer->Send(job.recipient, job.subject, std::string(), job.attachments);
+        } catch (...) {
+            sent = false;
+        }
+    }
+
+    if (!prepared) ShowPictureUnreadable(job.owner);
+    else if (!sent) ShowMailFailed(job.owner);
+    mailer.reset();     // logs off and unloads Simple MAPI
+    RemoveOwnCopy(job);  // the client is done with it
+    start.reset();      // frees the job
     --g_runningMailThreads;
     return 0;
 }

@@ -16,6 +16,7 @@
 // more after that; the bar is hidden by then and simply starts over from the
 // beginning, which nobody sees.
 #pragma once
+#include "device/TransferProgress.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialog.h"
 
@@ -23,12 +24,8 @@
 #include <functional>
 #include <string>
 
-class CLoadingDlg : public tk::CDialog {
+class CLoadingDlg : public tk::CDialog, public TransferProgress {
 public:
-    // Runs on the worker thread with the owner window as its argument; the
-    // result is the thread's exit code, which nobody reads.
-    using ThreadProcedure = std::function<int(HWND owner)>;
-
     CLoadingDlg();
     ~CLoadingDlg() override;
 
@@ -39,17 +36,17 @@ public:
     // thread is still working, so two transfers can never share the channel;
     // returns false with the owner enabled again when the window or the
     // thread cannot be made.
-    bool Start(int maximum, HWND owner, const std::string& text, ThreadProcedure procedure);
+    bool Start(int maximum, HWND owner, const std::string& text, ThreadProcedure procedure) override;
     // The progress range becomes 0 .. upper.
-    void SetRange(int upper);
+    void SetRange(int upper) override;
     // Advances the bar by one; at the upper bound the run finishes.
-    void StepIt();
+    void StepIt() override;
     // Enables the owner again (always) and hides the window; the window is
     // destroyed at the next Start or with its owner.
-    void Finish();
+    void Finish() override;
 
     // True while the thread of the last Start still runs.
-    bool IsWorkerRunning() const;
+    bool IsWorkerRunning() const override;
     // Waits for that thread, answering messages that other threads send to
     // this thread's windows meanwhile (the worker's window calls).
     void WaitForWorkerEnd();

@@ -395,10 +395,6 @@ void CZelpixDlg::ShowConnectedPreview() {
     });
 }
 
-void CZelpixDlg::SetPreviewLabel(const std::string& text) {
-    OnWindowThread([&] { m_previewLabel.SetText(text); });
-}
-
 void CZelpixDlg::ShowPreviewLabel(bool show) {
     OnWindowThread([&] { m_previewLabel.Show(show); });
 }

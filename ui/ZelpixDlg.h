@@ -49,7 +49,6 @@ public:
     void ShowWarning(const std::string& text) override;
     void SetScreenSize(int width, int height) override;
     void ShowConnectedPreview() override;
-    void SetPreviewLabel(const std::string& text) override;
     void ShowPreviewLabel(bool show) override;
 
     // Opens `path` as Open picture does once a file was chosen; a path that

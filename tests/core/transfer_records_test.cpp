@@ -1,6 +1,6 @@
 // The picture transfer's records byte for byte, the acknowledgement test,
-// the size limit and the block and progress arithmetic, the prepared file
-// name and the sending thread's log lines.
+// the size limit and the block and progress arithmetic, and the sending
+// thread's log lines.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/TransferRecords.h"
+#include "tests/core/transfer_records_decode.h"
 
 namespace quorvel {
 namespace {
@@ -228,25 +229,6 @@ TEST(Acknowledgement, OnlyTheExactTextCounts) {
                                     std::string(""), std::string("Rcv\0", 4)}) {
         EXPECT_FALSE(IsAcknowledgement(reply)) << reply;
     }
-}
-
-TEST(PreparedPicture, NameIsTheFileNameCutBeforeItsFirstDot) {
-    struct Case {
-        std::string path, base;
-    };
-    const Case cases[] = {
-        {"C:\\Pictures\\beach.day.png", "beach"},
-        {"C:\\Pictures\\IMG_1.JPG", "IMG_1"},
-        {"C:\\my.photos\\sunset", "sunset"},  // dots in folders do not count
-        {"beach.png", "beach"},               // no folder at all
-        {"C:\\Pictures\\.hidden.png", ""},
-        {"", ""},
-    };
-    for (const Case& c : cases) EXPECT_EQ(PreparedPictureBaseName(c.path), c.base) << c.path;
-
-    EXPECT_EQ(PreparedPictureFileName("C:\\Pictures\\beach.day.png"), "beach.jpg");
-    EXPECT_EQ(PreparedPicturePath("C:\\QPM\\Sent Pictures", "C:\\Pictures\\beach.day.png"),
-              "C:\\QPM\\Sent Pictures\\beach.jpg");
 }
 
 TEST(SendingLog, LineTextsAreByteExact) {

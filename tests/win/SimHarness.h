@@ -34,14 +34,19 @@ inline std::string ExeFolder() {
     return p.substr(0, p.find_last_of("\\/"));
 }
 
-// Loads handheld_sim.dll from beside the executable and lets it register
-// itself, as the demo and the end-to-end scenarios do. The module stays
-// loaded for the whole run.
+// Loads handheld_sim.dll from beside the executable (or from the path in
+// QUORVEL_TEST_SIM_DLL, for a copy of a test run elsewhere) and lets it
+// register itself, as the demo and the end-to-end scenarios do. The module
+// stays loaded for the whole run.
 inline bool RegisterSimulator(std::string* error = nullptr) {
     static HMODULE dll = nullptr;
-    if (!dll) dll = ::LoadLibraryA((ExeFolder() + "\\handheld_sim.dll").c_str());
+    char named[MAX_PATH * 2] = {};
+    const DWORD n = ::GetEnvironmentVariableA("QUORVEL_TEST_SIM_DLL", named, sizeof named);
+    const std::string path =
+        n > 0 && n < sizeof named ? std::string(named, n) : ExeFolder() + "\\handheld_sim.dll";
+    if (!dll) dll = ::LoadLibraryA(path.c_str());
     if (!dll) {
-        if (error) *error = "handheld_sim.dll must stand beside " + ExePath();
+        if (error) *error = "cannot load " + path;
         return false;
     }
     using DllFn = HRESULT(__stdcall*)();

@@ -34,8 +34,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/TransferRecords.h"
 #include "imaging/ImageOps.h"
+#include "imaging/PreparedPicture.h"
 #include "toolkit/Text.h"
 
 namespace {

@@ -74,7 +74,6 @@ public:
     void ShowWarning(const std::string&) override {}
     void SetScreenSize(int, int) override {}
     void ShowConnectedPreview() override {}
-    void SetPreviewLabel(const std::string&) override {}
 };
 
 int ChildHandshake() {

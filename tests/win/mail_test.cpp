@@ -17,6 +17,7 @@
 // HKCU\Software\Wine\AppDefaults\<exe name>\DllOverrides, written for the
 // child's own exe name before it starts and removed after it ended.
 #include <windows.h>
+#include <commctrl.h>
 #include <objidl.h>  // before gdiplus.h, which needs it under WIN32_LEAN_AND_MEAN
 #include <gdiplus.h>
 
@@ -29,6 +30,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -36,12 +38,19 @@
 #include <utility>
 #include <vector>
 
+#include "SimHarness.h"
+#include "device/Connection.h"
+#include "device/PictureTransfer.h"
+#include "device/TransferRecords.h"
+#include "device/UsbChannel.h"
 #include "imaging/ImageOps.h"
 #include "imaging/LoadedPicture.h"
+#include "imaging/PreparedPicture.h"
 #include "mail/MapiMailer.h"
 #include "mail/SendByMail.h"
 #include "mail/SendMailDlg.h"
 #include "resource.h"
+#include "ui/LoadingDlg.h"
 
 namespace {
 
@@ -54,6 +63,7 @@ std::string ExePath() {
 }
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("\\/")); }
+std::string NameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -131,6 +141,13 @@ struct Capture {
             if (l.first == "call") calls.push_back(l.second);
         return calls;
     }
+    // Every value of `key`, in the order written.
+    std::vector<std::string> All(const std::string& key) const {
+        std::vector<std::string> values;
+        for (auto& l : lines)
+            if (l.first == key) values.push_back(l.second);
+        return values;
+    }
     // The value of `key` in the n-th block of `call`, or "<absent>".
     std::string Get(const std::string& call, int n, const std::string& key) const {
         int seen = -1;
@@ -155,6 +172,7 @@ std::string StartCapture(const std::string& name) {
     SetEnvironmentVariableA("QUORVEL_MAPI_SEND_RESULT", nullptr);
     SetEnvironmentVariableA("QUORVEL_MAPI_LOGON_RESULT", nullptr);
     SetEnvironmentVariableA("QUORVEL_MAPI_HOLD_EVENT", nullptr);
+    SetEnvironmentVariableA("QUORVEL_MAPI_KEEP_DIR", nullptr);
     return path;
 }
 
@@ -535,6 +553,14 @@ TEST(MailerTest, WithWineOwnMapi) {
     ExpectChildPassed(RunChild(child, "MailWithPlatformMapi.*", "builtin"), "MailWithPlatformMapi.*");
 }
 
+TEST(SendByMailTest, MailsAndTransfersOfOnePictureKeepTheirOwnCrops) {
+    // The child registers the simulated handheld that stands beside us, so
+    // the registration keeps pointing here.
+    SetEnvironmentVariableA("QUORVEL_TEST_SIM_DLL", (FolderOf(ExePath()) + "\\handheld_sim.dll").c_str());
+    ChildFolder child = MakeChildFolder("interleave", "mapi_capture\\Mapi32.dll");
+    ExpectChildPassed(RunChild(child, "MailAndTransfer.*", "native,builtin"), "MailAndTransfer.*");
+}
+
 TEST(SendByMailTest, AddressIsOfferedAgainAfterRestart) {
     ChildFolder child = MakeChildFolder("restart", "mapi_capture\\Mapi32.dll");
     ExpectChildPassed(RunChild(child, "MailRestart.ConfirmAddress", "native,builtin"), "MailRestart.ConfirmAddress");
@@ -781,8 +807,14 @@ CHILD_TEST(MailWithCapture, FirstUseRefusesEmptyAddressThenSendsPreparedPicture)
     EXPECT_EQ(c.Get("MAPISendMail", 0, "message.subject"), "Quorvel Photos");
     EXPECT_EQ(c.Get("MAPISendMail", 0, "message.note"), "");
     EXPECT_EQ(c.Get("MAPISendMail", 0, "message.files"), "1");
-    EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.path"), prepared);  // holiday.tif goes as holiday.jpg
+    // holiday.tif goes as holiday.jpg, a copy of the prepared file of its
+    // own, which is gone once the client has returned.
+    const std::string attached = c.Get("MAPISendMail", 0, "file.0.path");
+    EXPECT_EQ(NameOf(attached), "holiday.jpg");
+    EXPECT_NE(attached, prepared);
     EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.head"), Hex("prepared holiday"));
+    EXPECT_FALSE(Exists(attached));
+    EXPECT_EQ(ReadAll(prepared), "prepared holiday");
     PumpFor(200);
     EXPECT_EQ(OwnedMessageBox(main, 0), nullptr);  // success: no message
     DestroyWindow(main);
@@ -805,7 +837,7 @@ CHILD_TEST(MailWithCapture, SubjectIsTakenAsTyped) {
     Capture c = Capture::Read(capturePath);
     EXPECT_EQ(c.Get("MAPISendMail", 0, "message.subject"), "");
     EXPECT_EQ(c.Get("MAPISendMail", 0, "recipient.0.address"), "SMTP:  spaced@example.com");
-    EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.path"), sent + "\\beach.jpg");
+    EXPECT_EQ(NameOf(c.Get("MAPISendMail", 0, "file.0.path")), "beach.jpg");
     DestroyWindow(main);
 }
 
@@ -829,25 +861,40 @@ CHILD_TEST(MailWithCapture, CancelStoresPreparesAndSendsNothing) {
     DestroyWindow(main);
 }
 
-CHILD_TEST(MailWithCapture, FailedPreparationIsReportedNotMailed) {
+// A mail without its picture is not sent, and the user is told what the
+// transfer says of an unreadable prepared picture: nothing was written, or
+// the preparation claims success but left no file.
+CHILD_TEST(MailWithCapture, PictureThatCannotBePreparedIsReportedNotMailed) {
     std::string capturePath = StartCapture("prepfail");
     WriteAll(AddressFile(), "hh@example.com");
     HWND main = MakeMainWindow();
     const std::string prepared = SentFolder() + "\\broken.jpg";
-    WriteAll(prepared, "an earlier picture of the same name");
-    std::thread confirm([] { DriveSendMailDialog(DialogScript{}); });
-    LoadedPicture picture;
-    picture.path = "C:\\pictures\\broken.bmp";
-    SendPictureByMail(main, picture, SentFolder(), [](std::string*) { return false; });
-    confirm.join();
-    MessageBoxSeen box;
-    std::thread reader([&] { box = ReadAndDismissMessageBox(OwnedMessageBox(main)); });
-    PumpUntil([&] { return box.found; }, 15000);
-    reader.join();
-    EXPECT_EQ(box.text, kMailFailedMessage);
-    ASSERT_TRUE(WaitForMailThreads());
-    EXPECT_FALSE(Exists(prepared));  // the earlier file was deleted before preparing
-    EXPECT_FALSE(Exists(capturePath));
+    const PrepareMailPicture preparations[] = {
+        [](std::string*) { return false; },
+        [prepared](std::string* written) {
+            *written = prepared;
+            return true;
+        },
+    };
+    for (const PrepareMailPicture& prepare : preparations) {
+        WriteAll(prepared, "an earlier picture of the same name");
+        std::thread confirm([] { DriveSendMailDialog(DialogScript{}); });
+        LoadedPicture picture;
+        picture.path = "C:\\pictures\\broken.bmp";
+        SendPictureByMail(main, picture, SentFolder(), prepare);
+        confirm.join();
+        MessageBoxSeen box;
+        std::thread reader([&] { box = ReadAndDismissMessageBox(OwnedMessageBox(main)); });
+        PumpUntil([&] { return box.found; }, 15000);
+        reader.join();
+        EXPECT_EQ(box.text, quorvel::kPictureUnreadableText);
+        EXPECT_EQ(box.text, "The prepared picture could not be read.\nIt has not been sent");
+        EXPECT_EQ(box.caption, "Quorvel Photo Manager");
+        EXPECT_TRUE(box.hasIcon);
+        ASSERT_TRUE(WaitForMailThreads());
+        EXPECT_FALSE(Exists(prepared));  // the earlier file was deleted before preparing
+    }
+    EXPECT_FALSE(Exists(capturePath));  // Simple MAPI was not even loaded
     DestroyWindow(main);
 }
 
@@ -890,7 +937,7 @@ CHILD_TEST(MailWithCapture, PreparedPictureIsAttachedAsJpeg) {
     ASSERT_TRUE(WaitForMailThreads());
     Capture c = Capture::Read(capturePath);
     const std::string jpeg = sent + "\\holiday.jpg";
-    EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.path"), jpeg);
+    EXPECT_EQ(NameOf(c.Get("MAPISendMail", 0, "file.0.path")), "holiday.jpg");
     EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.head").substr(0, 6), "ffd8ff");
     {
         const std::wstring wide(jpeg.begin(), jpeg.end());
@@ -913,42 +960,227 @@ CHILD_TEST(MailWithCapture, PreparedPictureIsAttachedAsJpeg) {
     Gdiplus::GdiplusShutdown(token);
 }
 
-// Two mails of the same picture name the same file. The second must not
-// rewrite it while the first mail's client still has it.
-CHILD_TEST(MailWithCapture, SecondMailWaitsUntilTheFirstClientReturned) {
+// Two mails of the same picture name the same prepared file. Each attaches
+// its own copy, so the second need not wait for the first mail's client,
+// and neither mail's picture changes while its client has it.
+CHILD_TEST(MailWithCapture, EachMailKeepsItsOwnPictureWhileAnotherIsSent) {
     std::string capturePath = StartCapture("twomails");
     WriteAll(AddressFile(), "hh@example.com");
     HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, "QuorvelMailTestHoldTwo");
     SetEnvironmentVariableA("QUORVEL_MAPI_HOLD_EVENT", "QuorvelMailTestHoldTwo");
     HWND main = MakeMainWindow();
     const std::string prepared = SentFolder() + "\\holiday.jpg";
-    std::atomic<int> firstCalls{0};
-    std::atomic<int> secondCalls{0};
+    auto sendCount = [&] {
+        const std::vector<std::string> calls = Capture::Read(capturePath).Calls();
+        return std::count(calls.begin(), calls.end(), "MAPISendMail");
+    };
 
-    RunSendByMail(main, "C:\\a\\holiday.tif", SentFolder(), FakePreparation(prepared, "first picture", &firstCalls),
+    RunSendByMail(main, "C:\\a\\holiday.tif", SentFolder(), FakePreparation(prepared, "first picture", nullptr),
                   DialogScript{});
-    ASSERT_TRUE(PumpUntil([&] { return Capture::Read(capturePath).Calls().size() >= 2; }));
-    RunSendByMail(main, "C:\\b\\holiday.png", SentFolder(), FakePreparation(prepared, "second picture", &secondCalls),
+    ASSERT_TRUE(PumpUntil([&] { return sendCount() == 1; }));
+    RunSendByMail(main, "C:\\b\\holiday.png", SentFolder(), FakePreparation(prepared, "second picture", nullptr),
                   DialogScript{});
-    PumpFor(1000);
-    EXPECT_EQ(firstCalls.load(), 1);
-    EXPECT_EQ(secondCalls.load(), 0);  // waits for its turn
-    EXPECT_EQ(ReadAll(prepared), "first picture");
+    ASSERT_TRUE(PumpUntil([&] { return sendCount() == 2; })) << "the second mail waits for the first client";
+    EXPECT_EQ(ReadAll(prepared), "second picture");
 
     SetEvent(hold);
     ASSERT_TRUE(WaitForMailThreads());
-    EXPECT_EQ(secondCalls.load(), 1);
     Capture c = Capture::Read(capturePath);
-    std::vector<std::string> calls = c.Calls();
-    ASSERT_EQ(std::count(calls.begin(), calls.end(), "MAPISendMail"), 2);
-    // In the order they were sent, each with its own picture from start to end.
+    // In the order they were sent, each with its own picture from start to
+    // end, under the same name.
     EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.head"), Hex("first picture"));
-    EXPECT_EQ(c.Get("MAPISendMail.return", 0, "file.0.atReturn.head"), Hex("first picture"));
     EXPECT_EQ(c.Get("MAPISendMail", 1, "file.0.head"), Hex("second picture"));
-    EXPECT_EQ(c.Get("MAPISendMail.return", 1, "file.0.atReturn.head"), Hex("second picture"));
-    EXPECT_EQ(ReadAll(prepared), "second picture");
+    EXPECT_EQ(NameOf(c.Get("MAPISendMail", 0, "file.0.path")), "holiday.jpg");
+    EXPECT_EQ(NameOf(c.Get("MAPISendMail", 1, "file.0.path")), "holiday.jpg");
+    std::vector<std::string> atReturn = c.All("file.0.atReturn.head");
+    std::sort(atReturn.begin(), atReturn.end());
+    EXPECT_EQ(atReturn, (std::vector<std::string>{Hex("first picture"), Hex("second picture")}));
     DestroyWindow(main);
     CloseHandle(hold);
+}
+
+// --- mails and transfers of the same picture ------------------------------------
+
+// The main window as the transfer sees it: warnings are noted, not shown.
+class TransferWindow : public PictureSendWindow {
+public:
+    void SetConnectionButtons(bool) override {}
+    void EnableButton(int, bool) override {}
+    void SetStatusText(const std::string&) override {}
+    void ShowWarning(const std::string& text) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_warnings.push_back(text);
+    }
+    void SetScreenSize(int, int) override {}
+    void ShowConnectedPreview() override {}
+    void ShowPreviewLabel(bool) override {}
+    std::vector<std::string> TakeWarnings() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return std::exchange(m_warnings, {});
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::string> m_warnings;
+};
+
+// A 400 x 300 picture of four noisy quadrants (the noise makes a JPEG of
+// many blocks): red at the top left, blue at the bottom right, green else.
+void WriteQuadrantPicture(const std::string& path) {
+    Gdiplus::Bitmap picture(400, 300, PixelFormat24bppRGB);
+    uint32_t noise = 7;
+    auto noisy = [&noise](int v) {
+        noise = noise * 1103515245u + 12345u;
+        return static_cast<BYTE>(std::min(255, std::max(0, v + static_cast<int>((noise >> 16) % 61) - 30)));
+    };
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const bool red = x < 200 && y < 150, blue = x >= 200 && y >= 150;
+            picture.SetPixel(x, y, Gdiplus::Color(noisy(red ? 220 : 30), noisy(red || blue ? 30 : 160),
+                                                  noisy(blue ? 220 : 30)));
+        }
+    CLSID png{};
+    FindEncoder(L"image/png", &png);
+    picture.Save(std::wstring(path.begin(), path.end()).c_str(), &png, nullptr);
+}
+
+// The mean colour of the middle of a JPEG file.
+Gdiplus::Color MiddleColour(const std::string& path) {
+    Gdiplus::Bitmap picture(std::wstring(path.begin(), path.end()).c_str());
+    long sum[3] = {};
+    const int cx = static_cast<int>(picture.GetWidth()) / 2, cy = static_cast<int>(picture.GetHeight()) / 2;
+    for (int y = cy - 10; y < cy + 10; ++y)
+        for (int x = cx - 10; x < cx + 10; ++x) {
+            Gdiplus::Color c;
+            picture.GetPixel(x, y, &c);
+            sum[0] += c.GetR(), sum[1] += c.GetG(), sum[2] += c.GetB();
+        }
+    return Gdiplus::Color(static_cast<BYTE>(sum[0] / 400), static_cast<BYTE>(sum[1] / 400),
+                          static_cast<BYTE>(sum[2] / 400));
+}
+
+// A transfer to the simulated handheld and mails through the capture
+// library, of one picture with two placements on a 200 x 150 screen: the
+// red quadrant and the blue one. Round by round, a mail is held open in its
+// client while a transfer runs, then a mail is prepared and sent while a
+// transfer is still sending, the crops changing sides each round. The
+// handheld must receive exactly the transfer's crop and every mail must
+// attach exactly its own, under the name beach.jpg, to the end.
+CHILD_TEST(MailAndTransfer, EachKeepsItsOwnCropInEitherOrder) {
+    std::string capturePath = StartCapture("interleave");
+    WriteAll(AddressFile(), "hh@example.com");
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+
+    const std::string picturePath = ProgramFolder() + "\\beach.png";
+    WriteQuadrantPicture(picturePath);
+    const PlacedPicture crops[2] = {{0, 0, 400, 300}, {-200, -150, 400, 300}};
+    auto prepareCrop = [picturePath](const PlacedPicture& placed, const std::string& folder) {
+        return [picturePath, placed, folder](std::string* written) {
+            return PrepareDevicePicture(picturePath, placed, 200, 150, folder, kPixelFormat16bppRGB555, written);
+        };
+    };
+    // What each crop prepares to, byte for byte (the encoder repeats itself).
+    std::string expected[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string folder = ProgramFolder() + "\\crop" + std::to_string(i);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        std::string written;
+        ASSERT_TRUE(prepareCrop(crops[i], folder)(&written));
+        expected[i] = ReadAll(written);
+        ASSERT_GT(expected[i].size(), 5000u) << "a picture of several blocks";
+        ASSERT_LE(expected[i].size(), 64000u);
+        const Gdiplus::Color middle = MiddleColour(written);
+        EXPECT_EQ(middle.GetR() > 150 && middle.GetB() < 100, i == 0) << "red crop";
+        EXPECT_EQ(middle.GetB() > 150 && middle.GetR() < 100, i == 1) << "blue crop";
+    }
+
+    std::string error;
+    ASSERT_TRUE(simharness::RegisterSimulator(&error)) << error;
+    simharness::SimSettings sim(ProgramFolder());
+    sim.Apply("latency_ms=100\n");
+    const std::string keep = ProgramFolder() + "\\kept";
+    CreateDirectoryA(keep.c_str(), nullptr);
+    SetEnvironmentVariableA("QUORVEL_MAPI_KEEP_DIR", keep.c_str());
+    HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, "QuorvelMailTestHoldInterleave");
+
+    HWND main = MakeMainWindow();
+    TransferWindow window;
+    UsbChannel channel;
+    CLoadingDlg progress;
+    ConnectToHandheld(channel, window);
+    ASSERT_TRUE(channel.IsOpen());
+    const std::string sent = SentFolder();
+    int transfers = 0, mails = 0;
+
+    auto startTransfer = [&](int crop) {
+        auto job = std::make_shared<PictureSendJob>();
+        job->channel = &channel;
+        job->window = &window;
+        job->picturePath = picturePath;
+        job->sentPicturesFolder = sent;
+        job->preparePicture = prepareCrop(crops[crop], sent);
+        ++transfers;
+        return StartPictureSend(progress, main, job);
+    };
+    auto expectReceived = [&](int crop) {
+        EXPECT_TRUE(PumpUntil([&] { return !progress.IsWorkerRunning(); }, 60000)) << "the transfer did not end";
+        EXPECT_EQ(window.TakeWarnings(), std::vector<std::string>{quorvel::kImageSentText});
+        EXPECT_TRUE(PumpUntil([&] { return sim.TraceCount("file #") == transfers; }));
+        EXPECT_TRUE(ReadAll(sim.Folder() + "\\received\\beach.jpg") == expected[crop]) << "the handheld's crop";
+    };
+    auto sendMail = [&](int crop) {
+        ++mails;
+        RunSendByMail(main, picturePath, sent, prepareCrop(crops[crop], sent), DialogScript{});
+    };
+    auto sendCalls = [&] { return static_cast<int>(Capture::Read(capturePath).All("send.session").size()); };
+    auto expectAttached = [&](int crop) {
+        ASSERT_TRUE(WaitForMailThreads(60000));
+        const Capture c = Capture::Read(capturePath);
+        const std::vector<std::string> kept = c.All("file.0.kept");
+        ASSERT_EQ(static_cast<int>(kept.size()), mails);
+        EXPECT_EQ(NameOf(c.Get("MAPISendMail", mails - 1, "file.0.path")), "beach.jpg");
+        EXPECT_EQ(NameOf(kept.back()), std::to_string(mails) + "-beach.jpg");
+        EXPECT_TRUE(ReadAll(kept.back()) == expected[crop]) << "the mail's crop when its client returned";
+    };
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const int mailCrop = round % 2, transferCrop = 1 - mailCrop;
+
+        // A mail held open in its client while a transfer runs to the end.
+        SetEnvironmentVariableA("QUORVEL_MAPI_HOLD_EVENT", "QuorvelMailTestHoldInterleave");
+        sendMail(mailCrop);
+        ASSERT_TRUE(PumpUntil([&] { return sendCalls() == mails; })) << "the mail reaches its client";
+        ASSERT_TRUE(startTransfer(transferCrop));
+        expectReceived(transferCrop);
+        EXPECT_EQ(RunningMailThreads(), 1) << "the mail is still open";
+        SetEvent(hold);
+        expectAttached(mailCrop);
+        ResetEvent(hold);
+        SetEnvironmentVariableA("QUORVEL_MAPI_HOLD_EVENT", nullptr);
+
+        // A transfer still sending while a mail is prepared and handed over.
+        const int blocks = sim.TraceCount(" block_img ");
+        ASSERT_TRUE(startTransfer(transferCrop));
+        ASSERT_TRUE(PumpUntil([&] { return sim.TraceCount(" block_img ") > blocks; }));
+        sendMail(mailCrop);
+        ASSERT_TRUE(WaitForMailThreads(60000));
+        EXPECT_TRUE(progress.IsWorkerRunning()) << "the mail was prepared while the transfer was sending";
+        expectAttached(mailCrop);
+        expectReceived(transferCrop);
+    }
+
+    channel.CloseChannel();
+    progress.WaitForWorkerEnd();
+    channel.WaitForWorkerEnd();
+    progress.Destroy();
+    DestroyWindow(main);
+    CloseHandle(hold);
+    Gdiplus::GdiplusShutdown(token);
 }
 
 // --- the other libraries -------------------------------------------------------

@@ -288,7 +288,6 @@ public:
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
     void SetScreenSize(int, int) override {}
     void ShowConnectedPreview() override {}
-    void SetPreviewLabel(const std::string&) override {}
 
     std::vector<bool> connectionButtons;
     std::vector<int> enabled, disabled;

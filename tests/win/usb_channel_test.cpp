@@ -558,7 +558,6 @@ public:
         Add("screen " + std::to_string(width) + "x" + std::to_string(height));
     }
     void ShowConnectedPreview() override { Add("preview"); }
-    void SetPreviewLabel(const std::string& text) override { Add("label " + text); }
 
     std::vector<std::string> Calls() {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -9,6 +9,9 @@
 //   QUORVEL_MAPI_HOLD_EVENT    name of an event MAPISendMail waits for before
 //                              it returns, like a compose window left open;
 //                              the attachments are read again afterwards
+//   QUORVEL_MAPI_KEEP_DIR      folder that receives a copy of each attachment
+//                              as it is when MAPISendMail returns, named
+//                              "<n>-<file name>" (n counts the folder's copies)
 // Built with QUORVEL_MAPI_NO_SEND it lacks MAPISendMail.
 #include <windows.h>
 #include <mapi.h>
@@ -183,6 +186,24 @@ ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage 
         c.Add("call", "MAPISendMail.return");
         for (ULONG i = 0; lpMessage && lpMessage->lpFiles && i < lpMessage->nFileCount; ++i)
             AddFileContent(c, "file." + std::to_string(i) + ".atReturn", lpMessage->lpFiles[i].lpszPathName);
+    }
+    const std::string keep = Env("QUORVEL_MAPI_KEEP_DIR");
+    for (ULONG i = 0; !keep.empty() && lpMessage && lpMessage->lpFiles && i < lpMessage->nFileCount; ++i) {
+        const char* path = lpMessage->lpFiles[i].lpszPathName;
+        if (!path) continue;
+        std::string name = path;
+        name = name.substr(name.find_last_of("\\/") + 1);
+        // The library is loaded anew for every mail: the folder counts.
+        std::string kept = "failed";
+        for (int n = 1; n < 10000; ++n) {
+            const std::string target = keep + "\\" + std::to_string(n) + "-" + name;
+            if (CopyFileA(path, target.c_str(), TRUE)) {
+                kept = target;
+                break;
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS) break;
+        }
+        c.Add("file." + std::to_string(i) + ".kept", kept);
     }
     c.Add("send.result", result);
     c.Write();
