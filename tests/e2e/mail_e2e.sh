@@ -4,7 +4,8 @@
 # the mail handed over (recipient, attachment, flags, subject), the address
 # kept in email.dat, the attached picture against the crop of the placed
 # picture, Cancel, the address offered after a restart, a failing
-# MAPISendMail, a library without MAPISendMail, and no Simple MAPI at all.
+# MAPISendMail, a library without MAPISendMail, no Simple MAPI at all, and a
+# picture that cannot be prepared.
 source "$(dirname "$0")/lib.sh"
 
 DLG="Send by mail "
@@ -189,5 +190,16 @@ expect_mail_failed "no Simple MAPI"
 expect_eq "$(capture | wc -l)" "$before" "no library call without Simple MAPI"
 expect_eq "$(drv status "$MAIN")" "Disconnected" "status without Simple MAPI"
 expect_eq "$(cat "$WORK/email.dat")" "$ADDRESS" "address kept without Simple MAPI"
+
+# A picture that cannot be prepared ("Sent Pictures" has become a file): the
+# transfer's message for an unreadable prepared picture.
+rm -rf "$WORK/Sent Pictures" && : >"$WORK/Sent Pictures"
+open_mail_dialog
+drv click "$DLG" 1
+drv gone "$DLG" 5000 || fail "dialog stayed open after Send"
+expect_eq "$(drv peekbox "$MAIN" 15000)" $'The prepared picture could not be read.\nIt has not been sent' "unpreparable picture"
+screenshot mail-picture-unreadable
+drv msgbox "$MAIN" 2000 >/dev/null
+rm -f "$WORK/Sent Pictures"
 quit_app
 echo "mail: ok"
