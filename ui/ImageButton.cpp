@@ -1,48 +1,64 @@
-// Owner-drawn icon buttons.
+// The textured image button.
 #include "ui/ImageButton.h"
 
+#include "htmltip/EffectPainter.h"
 #include "toolkit/Dialog.h"
 #include "toolkit/Handles.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
-COLORREF Mix(COLORREF a, COLORREF b, int weightB) {
-    auto ch = [&](int shift) {
-        int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-        return static_cast<DWORD>((ca * (255 - weightB) + cb * weightB) / 255) << shift;
-    };
-    return ch(0) | ch(8) | ch(16);
+void FillFace(HDC dc, const RECT& r) {
+    tk::Brush face(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE)));
+    ::FillRect(dc, &r, face.Get());
 }
 
-void VerticalGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
-    int h = std::max(1L, r.bottom - r.top);
-    for (int y = r.top; y < r.bottom; ++y) {
-        int w = (y - r.top) * 255 / h;
-        tk::Brush brush(::CreateSolidBrush(Mix(top, bottom, w)));
-        RECT line{r.left, y, r.right, y + 1};
-        ::FillRect(dc, &line, brush.Get());
-    }
+// A one-pixel frame: `topLeft` along the top and left, `bottomRight` along the
+// bottom and right.
+void ThinFrame(HDC dc, const RECT& r, COLORREF topLeft, COLORREF bottomRight) {
+    tk::Brush a(::CreateSolidBrush(topLeft)), b(::CreateSolidBrush(bottomRight));
+    RECT top{r.left, r.top, r.right, r.top + 1}, left{r.left, r.top, r.left + 1, r.bottom};
+    RECT bottom{r.left, r.bottom - 1, r.right, r.bottom}, right{r.right - 1, r.top, r.right, r.bottom};
+    ::FillRect(dc, &top, a.Get());
+    ::FillRect(dc, &left, a.Get());
+    ::FillRect(dc, &bottom, b.Get());
+    ::FillRect(dc, &right, b.Get());
 }
 
-void Frame(HDC dc, const RECT& r, COLORREF colour) {
-    tk::Brush brush(::CreateSolidBrush(colour));
-    ::FrameRect(dc, &r, brush.Get());
-}
+bool HasPixels(const CPaletteDib& image) { return !image.Empty(); }
 
 } // namespace
 
-CTexturedIconButton::~CTexturedIconButton() { FreeIcons(); }
+CTexturedIconButton::~CTexturedIconButton() {
+    Detach();
+    FreeIcons();
+}
 
 void CTexturedIconButton::Attach(HWND wnd) {
     tk::CButton::Attach(wnd);
     if (!wnd) return;
     LONG_PTR style = ::GetWindowLongPtrA(wnd, GWL_STYLE);
+    m_shiftOnPress = (style & BS_PUSHLIKE) != 0;
+    m_flat = (style & BS_FLAT) != 0;
+    switch (style & (BS_LEFT | BS_RIGHT)) {
+    case BS_LEFT: m_textFormat = DT_LEFT | DT_VCENTER | DT_SINGLELINE; break;
+    case BS_RIGHT: m_textFormat = DT_RIGHT | DT_VCENTER | DT_SINGLELINE; break;
+    default: m_textFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE; break;
+    }
+    if ((style & 3) == 3) {
+        m_kind = KindCheckBox;
+    } else if ((style & 9) == 9) {
+        m_kind = KindRadio;
+    } else {
+        m_kind = KindPush;
+        m_shiftOnPress = true;
+    }
+    if (!m_shiftOnPress) m_border = false;
     style = (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW;
     ::SetWindowLongPtrA(wnd, GWL_STYLE, style);
     ::SetWindowSubclass(wnd, &CTexturedIconButton::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    LoadStateIcons();
 }
 
 void CTexturedIconButton::Detach() {
@@ -50,88 +66,306 @@ void CTexturedIconButton::Detach() {
     tk::CButton::Detach();
 }
 
-void CTexturedIconButton::SetStateIcons(int enabledIcon, int disabledIcon) {
-    m_enabledIconId = enabledIcon;
-    m_disabledIconId = disabledIcon;
-    LoadStateIcons();
-}
-
 void CTexturedIconButton::FreeIcons() {
+    if (m_iconDown && m_iconDown != m_icon) ::DestroyIcon(m_iconDown);
+    if (m_iconHighlight && m_iconHighlight != m_icon) ::DestroyIcon(m_iconHighlight);
     if (m_icon) ::DestroyIcon(m_icon);
-    if (m_disabledIcon) ::DestroyIcon(m_disabledIcon);
-    m_icon = m_disabledIcon = nullptr;
+    m_icon = m_iconDown = m_iconHighlight = nullptr;
+    m_iconId = 0;
 }
 
-void CTexturedIconButton::LoadStateIcons() {
-    if (!m_hwnd || !m_enabledIconId) return;
+bool CTexturedIconButton::LoadIcons(int iconId, int alignment, int downIconId, int highlightIconId) {
+    if (m_enabledIconId == 0) m_enabledIconId = iconId;
     FreeIcons();
-    RECT c = ClientRect();
-    // The large icon where it fits with a small margin, the small one on the
-    // little zoom buttons.
-    int room = std::min(c.right - c.left, c.bottom - c.top);
-    m_iconSize = room >= 38 ? 32 : 16;
-    auto load = [&](int id) {
-        return static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(id), IMAGE_ICON, m_iconSize,
-                                               m_iconSize, LR_DEFAULTCOLOR));
+    auto load = [](int id) -> HICON {
+        return static_cast<HICON>(
+            ::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
     };
-    m_icon = load(m_enabledIconId);
-    m_disabledIcon = m_disabledIconId ? load(m_disabledIconId) : nullptr;
-    Invalidate(false);
+    m_icon = load(iconId);
+    if (!m_icon) return false;
+    m_iconId = iconId;
+
+    // The icon's size is twice its hot spot.
+    SIZE size = CEffectPainter::GetIconSize(m_icon);
+    const int hx = size.cx / 2, hy = size.cy / 2;
+    RECT c = ClientRect();
+    const int w = c.right - c.left, h = c.bottom - c.top;
+    m_iconRect = RECT{0, 0, 2 * hx, 2 * hy};
+    int dx, dy;
+    switch (alignment) {
+    case AlignLeft: dx = m_focusMargin; dy = std::max(0, h / 2 - hy); break;
+    case AlignRight: dx = w - 2 * hx - m_focusMargin; dy = std::max(0, h / 2 - hy); break;
+    case AlignCentreBoth: dx = (w - 2 * hx) / 2; dy = (h - 2 * hy) / 2; break;
+    default: dx = std::max(0, w / 2 - hx); dy = std::max(0, h / 2 - 2 * hy); break;  // room for a label below
+    }
+    ::OffsetRect(&m_iconRect, dx, dy);
+    m_iconAlign = (alignment == AlignLeft || alignment == AlignRight) ? alignment : AlignCentre;
+
+    m_iconDown = downIconId ? load(downIconId) : nullptr;
+    if (!m_iconDown) m_iconDown = m_icon;
+    m_iconHighlight = highlightIconId ? load(highlightIconId) : nullptr;
+    if (!m_iconHighlight) m_iconHighlight = m_icon;
+    if (m_hwnd) Invalidate(false);
+    return true;
 }
 
-void CTexturedIconButton::DrawItem(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
-    RECT r = item.rcItem;
-    bool disabled = (item.itemState & ODS_DISABLED) != 0;
-    bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    bool hot = m_hovering && !disabled;
+void CTexturedIconButton::SetStateIcons(int enabledIconId, int disabledIconId) {
+    m_enabledIconId = enabledIconId;
+    m_disabledIconId = disabledIconId;
+}
 
-    COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-    COLORREF top = Mix(face, RGB(255, 255, 255), hot ? 200 : 150);
-    COLORREF bottom = Mix(face, RGB(120, 130, 150), hot ? 50 : 30);
-    if (pressed) std::swap(top, bottom);
-    VerticalGradient(dc, r, top, bottom);
+bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highlight, int coloring, COLORREF colour) {
+    RECT r = WindowRect();
+    htmltip::ButtonTextureSpec spec;
+    spec.width = r.right - r.left;
+    spec.height = r.bottom - r.top;
+    spec.focusMargin = m_focusMargin;
+    spec.style = style;
+    spec.granularity = granularity;
+    spec.highlight = highlight;
+    spec.coloring = coloring;
+    spec.colour = colour;
+    spec.shadow = ::GetSysColor(COLOR_BTNSHADOW);
+    spec.face = ::GetSysColor(COLOR_BTNFACE);
+    spec.light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    htmltip::PatternRandom random(::GetTickCount() ^ reinterpret_cast<std::uintptr_t>(this));
+    bool made = htmltip::GenerateButtonTextures(spec,
+                                                {&m_normalImage, &m_pressedImage, &m_disabledImage, &m_hoverImage,
+                                                 &m_focusLineH, &m_focusLineV},
+                                                random);
+    if (m_hwnd) Invalidate(false);
+    return made;
+}
 
-    if (hot || pressed) {
-        Frame(dc, r, pressed ? RGB(70, 90, 130) : RGB(110, 140, 190));
-        RECT inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
-        Frame(dc, inner, pressed ? Mix(face, RGB(0, 0, 0), 40) : RGB(240, 246, 255));
+COLORREF CTexturedIconButton::SetLabelColor(COLORREF colour) {
+    COLORREF old = m_labelColor;
+    m_labelColor = colour;
+    if (m_hwnd) Invalidate(false);
+    return old;
+}
+
+void CTexturedIconButton::SetLabelAlignment(int alignment) {
+    UINT h = alignment == AlignLeft ? DT_LEFT : alignment == AlignRight ? DT_RIGHT : DT_CENTER;
+    m_textFormat = h | DT_VCENTER | DT_SINGLELINE;
+    if (m_hwnd) Invalidate(false);
+}
+
+bool CTexturedIconButton::SetLabelFont(const char* face, int height, int weight, bool italic, bool underline) {
+    if (!m_labelFontDesc) m_labelFontDesc = std::make_unique<LOGFONTA>();
+    LOGFONTA& d = *m_labelFontDesc;
+    std::memset(d.lfFaceName, 0, sizeof d.lfFaceName);
+    if (face) std::strncpy(d.lfFaceName, face, sizeof d.lfFaceName - 1);
+    d.lfHeight = height;
+    d.lfWeight = weight;
+    d.lfItalic = italic ? TRUE : FALSE;
+    d.lfUnderline = underline ? TRUE : FALSE;
+    return SetLabelFont(d);
+}
+
+bool CTexturedIconButton::SetLabelFont(const LOGFONTA& description) {
+    if (!m_labelFontDesc) m_labelFontDesc = std::make_unique<LOGFONTA>();
+    if (&description != m_labelFontDesc.get()) *m_labelFontDesc = description;
+    m_labelFontDesc->lfFaceName[LF_FACESIZE - 1] = '\0';
+    m_labelFont.Reset(::CreateFontIndirectA(m_labelFontDesc.get()));
+    if (m_hwnd) Invalidate(false);
+    return static_cast<bool>(m_labelFont);
+}
+
+bool CTexturedIconButton::CursorOver() const {
+    POINT p;
+    if (!::GetCursorPos(&p)) return false;
+    RECT r = WindowRect();
+    return ::PtInRect(&r, p) != FALSE;
+}
+
+void CTexturedIconButton::SetCheck(bool checked) { Send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+void CTexturedIconButton::DrawItem(const DRAWITEMSTRUCT& item) {
+    // Pressed-state follow-up while the mouse button is held on us: the state
+    // change paints again.
+    if (m_tracking && ::GetCapture() == m_hwnd) {
+        POINT p;
+        if (::GetCursorPos(&p)) {
+            bool pushed = (Send(BM_GETSTATE) & BST_PUSHED) != 0;
+            bool over = CursorOver();
+            if (over != pushed) {
+                Send(BM_SETSTATE, over ? TRUE : FALSE);
+                return;
+            }
+        }
+    }
+
+    RECT R = item.rcItem;
+    const int w = R.right - R.left, h = R.bottom - R.top;
+    if (w <= 0 || h <= 0) return;
+    tk::MemoryDC mem(item.hDC);
+    tk::Bitmap canvas(::CreateCompatibleBitmap(item.hDC, w, h));
+    if (!mem || !canvas) return;
+    tk::ScopedSelect selectCanvas(mem.Get(), canvas.Get());
+    HDC dc = mem.Get();
+    RECT all{0, 0, w, h};
+    FillFace(dc, all);
+
+    const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW), light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0 || m_checked;
+    const bool hovering = m_hovering && !disabled;
+
+    HFONT font = m_labelFont ? m_labelFont.Get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    std::string label = m_labelShown ? GetText() : std::string();
+
+    RECT T{m_focusMargin + 2, 0, w - m_focusMargin - 2, h};
+    if (m_icon) {
+        const int iconW = m_iconRect.right - m_iconRect.left;
+        if (m_iconAlign == AlignLeft) T.left += iconW;
+        else if (m_iconAlign == AlignRight) T.right -= iconW;
+        else {
+            T.top = m_iconRect.bottom;
+            T.bottom -= m_focusMargin + 1;
+        }
+    }
+    auto drawIcon = [&](HICON icon, int dx, int dy, UINT state) {
+        if (!icon) return;
+        ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, m_iconRect.left + dx,
+                     m_iconRect.top + dy, m_iconRect.right - m_iconRect.left, m_iconRect.bottom - m_iconRect.top,
+                     DST_ICON | state);
+    };
+
+    if (disabled && m_disabledIconId == 0) {
+        if (HasPixels(m_disabledImage)) m_disabledImage.Draw(dc, 0, 0);
+        drawIcon(m_icon, 0, 0, DSS_DISABLED);
+        if (m_border && !m_flat) ::DrawEdge(dc, &all, EDGE_RAISED, BF_RECT);
+        if (!label.empty()) {
+            ::SetTextColor(dc, light);
+            ::DrawTextA(dc, label.c_str(), -1, &T, m_textFormat);
+            RECT grey = T;
+            ::OffsetRect(&grey, -1, -1);
+            ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+            ::DrawTextA(dc, label.c_str(), -1, &grey, m_textFormat);
+        }
     } else {
-        Frame(dc, r, Mix(face, RGB(0, 0, 0), 45));
+        if (pressed) {
+            if (HasPixels(m_pressedImage)) m_pressedImage.Draw(dc, m_border ? 1 : 0, m_border ? 1 : 0);
+            const int shift = m_shiftOnPress ? 1 : 0;
+            drawIcon(m_iconDown, shift, shift, DSS_NORMAL);
+            ::OffsetRect(&T, shift, shift);
+            if (m_border) {
+                if (m_flat) ThinFrame(dc, all, shadow, light);
+                else ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
+            }
+        } else {
+            CPaletteDib& back = hovering && HasPixels(m_hoverImage) ? m_hoverImage : m_normalImage;
+            if (HasPixels(back)) back.Draw(dc, 0, 0);
+            drawIcon(hovering ? m_iconHighlight : m_icon, 0, 0, DSS_NORMAL);
+            if (m_border && (hovering || !m_flat)) {
+                if (item.itemState & ODS_DEFAULT) {
+                    ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
+                    RECT inner{1, 1, w - 1, h - 1};
+                    ::DrawEdge(dc, &inner, EDGE_RAISED, BF_RECT);
+                } else if (m_flat) {
+                    ThinFrame(dc, all, light, shadow);
+                } else {
+                    ::DrawEdge(dc, &all, EDGE_RAISED, BF_RECT);
+                }
+            }
+        }
+        if ((item.itemState & ODS_FOCUS) && m_focusMargin > 0) {
+            RECT f{m_focusMargin, m_focusMargin, w - m_focusMargin, h - m_focusMargin};
+            m_focusLineH.Draw(dc, f.left + 1, f.top);
+            m_focusLineH.Draw(dc, f.left + 1, f.bottom);
+            m_focusLineV.Draw(dc, f.left, f.top + 1);
+            m_focusLineV.Draw(dc, f.right, f.top + 1);
+        }
+        ::SetTextColor(dc, m_labelColor);
+        if (!label.empty()) ::DrawTextA(dc, label.c_str(), -1, &T, m_textFormat);
     }
-
-    HICON icon = disabled && m_disabledIcon ? m_disabledIcon : m_icon;
-    if (icon) {
-        int x = r.left + (r.right - r.left - m_iconSize) / 2 + (pressed ? 1 : 0);
-        int y = r.top + (r.bottom - r.top - m_iconSize) / 2 + (pressed ? 1 : 0);
-        ::DrawIconEx(dc, x, y, icon, m_iconSize, m_iconSize, 0, nullptr, DI_NORMAL);
-    }
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-        RECT f{r.left + 4, r.top + 4, r.right - 4, r.bottom - 4};
-        ::DrawFocusRect(dc, &f);
-    }
+    ::SelectObject(dc, oldFont);
+    ::BitBlt(item.hDC, R.left, R.top, w, h, dc, 0, 0, SRCCOPY);
 }
 
-LRESULT CALLBACK CTexturedIconButton::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK CTexturedIconButton::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                                   DWORD_PTR data) {
     auto* self = reinterpret_cast<CTexturedIconButton*>(data);
+    if (msg == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(wnd, &CTexturedIconButton::SubclassProc, 1);
+        return ::DefSubclassProc(wnd, msg, wp, lp);
+    }
+    return self->OnMessage(msg, wp, lp);
+}
+
+LRESULT CTexturedIconButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    HWND wnd = m_hwnd;
     switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        if (m_hovering) {
+            TRACKMOUSEEVENT cancel{sizeof cancel, TME_LEAVE | TME_CANCEL, wnd, 0};
+            ::TrackMouseEvent(&cancel);
+            m_hovering = false;
+        }
+        // A double click counts as a second press.
+        LRESULT r = ::DefSubclassProc(wnd, WM_LBUTTONDOWN, wp, lp);
+        m_tracking = true;
+        return r;
+    }
     case WM_MOUSEMOVE:
-        if (!self->m_hovering) {
-            self->m_hovering = true;
-            TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, wnd, 0};
-            ::TrackMouseEvent(&tme);
-            ::InvalidateRect(wnd, nullptr, FALSE);
+        if (m_tracking && ::GetCapture() == wnd) {
+            bool over = CursorOver();
+            bool pushed = (Send(BM_GETSTATE) & BST_PUSHED) != 0;
+            if (over != pushed) {
+                Send(BM_SETSTATE, over ? TRUE : FALSE);
+                Invalidate(false);
+            }
+        } else if (!m_hovering) {
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, wnd, 0};
+            if (::TrackMouseEvent(&track)) {
+                m_hovering = true;
+                Invalidate(false);
+            }
         }
         break;
     case WM_MOUSELEAVE:
-        self->m_hovering = false;
-        ::InvalidateRect(wnd, nullptr, FALSE);
+        m_hovering = false;
+        Invalidate(false);
+        return 0;
+    case WM_LBUTTONUP:
+        if (m_kind != KindPush && m_tracking && CursorOver()) SetCheck(m_kind == KindCheckBox ? !m_checked : true);
+        m_tracking = false;
         break;
-    case WM_ENABLE:
-        ::InvalidateRect(wnd, nullptr, FALSE);
+    case WM_KILLFOCUS:
+        if (::GetCapture() == wnd) ::ReleaseCapture();
+        m_tracking = false;
+        break;
+    case WM_KEYDOWN:
+        if (m_kind != KindPush && wp == VK_SPACE) SetCheck(m_kind == KindCheckBox ? !m_checked : true);
         break;
     case WM_ERASEBKGND:
         return TRUE;
+    case BM_SETCHECK:
+        m_checked = wp != 0 && m_kind != KindPush;
+        if (m_kind == KindRadio && m_checked) {
+            HWND parent = ::GetParent(wnd);
+            HWND other = ::GetNextDlgGroupItem(parent, wnd, FALSE);
+            for (int guard = 0; other && other != wnd && guard < 1000; ++guard) {
+                ::PostMessageA(other, kRadioRelease, 0, 0);
+                other = ::GetNextDlgGroupItem(parent, other, FALSE);
+            }
+        }
+        Invalidate(false);
+        return 0;
+    case BM_GETCHECK:
+        return m_checked ? BST_CHECKED : BST_UNCHECKED;
+    case kRadioRelease:
+        if (m_checked) {
+            m_checked = false;
+            Invalidate(false);
+        }
+        return 0;
+    case WM_ENABLE:
+        if (m_disabledIconId != 0) LoadIcons(wp ? m_enabledIconId : m_disabledIconId, AlignCentreBoth, 0, 0);
+        break;
     default:
         break;
     }

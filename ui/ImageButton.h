@@ -1,33 +1,93 @@
-// The toolbar's owner-drawn buttons: a soft shaded face, one icon for the
-// enabled state and one for the disabled state, a light-up while the mouse is
-// over the button, and a pressed look. The template's push button becomes
-// owner-drawn when it is attached.
+// The owner-drawn image button of the toolbar and the zoom controls. It paints
+// itself on a generated, slightly noisy shaded texture (one per state:
+// normal, hovered, pressed, disabled), shows an icon per state, lights up
+// while the mouse is over it (leave tracking), and draws flat or raised
+// borders. It can also carry a label, and behave as a check box or a radio
+// button with a checked state.
+//
+// The parent forwards WM_DRAWITEM to DrawItem; everything else arrives
+// through the window subclass installed on Attach. Painting goes through an
+// off-screen bitmap so the button never flickers.
 #pragma once
+#include "htmltip/PaletteDib.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Handles.h"
+
+#include <memory>
 
 class CTexturedIconButton : public tk::CButton {
 public:
+    // Behaviour kinds.
+    enum Kind { KindPush = 0, KindCheckBox = 2, KindRadio = 4 };
+    // Icon and label alignments.
+    enum { AlignLeft = 256, AlignRight = 512, AlignCentre = 768, AlignCentreBoth = 3072 };
+    // Sent by a radio button to the others of its group when it is checked.
+    static constexpr UINT kRadioRelease = WM_USER + 0x100;
+
     CTexturedIconButton() = default;
     ~CTexturedIconButton() override;
 
+    // Takes over a template's button: flat, push-like and alignment bits and
+    // the kind come from its style, and it becomes owner-drawn.
     void Attach(HWND wnd) override;
     void Detach() override;
 
-    // Icon resources for the enabled and disabled states.
-    void SetStateIcons(int enabledIcon, int disabledIcon);
-    // Draws the button; the parent forwards WM_DRAWITEM here.
-    void DrawItem(const DRAWITEMSTRUCT& item) const;
+    void SetFlatLook(bool flat) { m_flat = flat; }
+    // Loads the icon (and optional pressed and hovered icons) and places it.
+    // False when the icon resource cannot be loaded (the button then has none).
+    bool LoadIcons(int iconId, int alignment, int downIconId = 0, int highlightIconId = 0);
+    // The icon pair swapped when the button is enabled or disabled.
+    void SetStateIcons(int enabledIconId, int disabledIconId);
+    // Makes the four state textures at the button's size: `style` 0..8 picks
+    // the pattern, `granularity` its noise, `highlight` how far the hovered
+    // and pressed ones go toward the highlight colour, `coloring` how far the
+    // normal one goes toward `colour` (percent).
+    bool GenerateTexture(int style, int granularity, int highlight, int coloring, COLORREF colour);
+
+    COLORREF SetLabelColor(COLORREF colour);
+    void SetLabelAlignment(int alignment);
+    bool SetLabelFont(const char* face, int height, int weight, bool italic, bool underline);
+    bool SetLabelFont(const LOGFONTA& description);
+    const LOGFONTA* GetLabelFont() const { return m_labelFontDesc.get(); }
+    // The window text is the label; a button that only names itself by its
+    // text (for screen readers and tips) keeps it off its face.
+    void SetLabelShown(bool shown) { m_labelShown = shown; }
+
+    void DrawItem(const DRAWITEMSTRUCT& item);
+
     bool IsHovering() const { return m_hovering; }
+    bool IsChecked() const { return m_checked; }
+    int GetKind() const { return m_kind; }
+    bool IsFlat() const { return m_flat; }
+    const RECT& IconRect() const { return m_iconRect; }
+    // The resource number of the icon shown now (0: none).
+    int IconId() const { return m_iconId; }
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
-    void LoadStateIcons();
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void SetCheck(bool checked);
     void FreeIcons();
+    bool CursorOver() const;
 
-    int m_enabledIconId = 0;
-    int m_disabledIconId = 0;
-    HICON m_icon = nullptr;
-    HICON m_disabledIcon = nullptr;
-    int m_iconSize = 32;
+    tk::Font m_labelFont;
+    std::unique_ptr<LOGFONTA> m_labelFontDesc;
+    bool m_checked = false;
+    bool m_shiftOnPress = false;
+    int m_kind = KindPush;
+    CPaletteDib m_normalImage, m_pressedImage, m_disabledImage, m_hoverImage;
+    CPaletteDib m_focusLineH, m_focusLineV;
     bool m_hovering = false;
+    bool m_tracking = false;
+    int m_focusMargin = 4;
+    COLORREF m_labelColor = ::GetSysColor(COLOR_BTNTEXT);
+    bool m_border = true;
+    HICON m_icon = nullptr, m_iconDown = nullptr, m_iconHighlight = nullptr;
+    RECT m_iconRect{};
+    UINT m_textFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    int m_iconAlign = AlignCentre;
+    bool m_flat = false;
+    int m_enabledIconId = 0, m_disabledIconId = 0;
+    int m_iconId = 0;
+    bool m_labelShown = true;
 };

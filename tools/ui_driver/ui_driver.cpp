@@ -42,6 +42,11 @@
 //   ui_driver children TITLE          list child windows: id class text rect
 //   ui_driver openfile TITLE PATH [ms] wait for a file dialog titled TITLE,
 //                                     type PATH as the file name and press Open
+//   ui_driver hover TITLE ID          move the mouse pointer onto the control's centre
+//   ui_driver park X Y                move the mouse pointer to screen point X, Y
+//   ui_driver sample TITLE ID [INSET] print the mean brightness (0..765) and a
+//                                     hash of the control's pixels on the screen
+//                                     (its rectangle shrunk by INSET pixels)
 //
 // TITLE is matched as a case-sensitive substring; exit code 0 on success,
 // 1 when the window or control was not found in time, 2 for bad arguments,
@@ -164,6 +169,50 @@ HWND FindStatusBar(HWND top) {
     return bar;
 }
 
+// Moves the pointer as a user would: a jump and a one-pixel step, so that
+// the window below sees mouse moves.
+void MovePointer(int x, int y) {
+    SetCursorPos(x - 1, y);
+    Sleep(30);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = 1;
+    in.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &in, sizeof in);
+    Sleep(30);
+    SetCursorPos(x, y);
+}
+
+// Mean brightness and FNV-1a hash of a screen rectangle.
+bool SampleScreen(const RECT& r, double* mean, unsigned* hash) {
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, section);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const unsigned* px = static_cast<const unsigned*>(bits);
+    double sum = 0;
+    unsigned fnv = 2166136261u;
+    for (int i = 0; i < w * h; ++i) {
+        unsigned p = px[i] & 0xFFFFFF;
+        sum += (p & 0xFF) + ((p >> 8) & 0xFF) + (p >> 16);
+        fnv = (fnv ^ p) * 16777619u;
+    }
+    SelectObject(mem, old);
+    DeleteObject(section);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    *mean = sum / (w * h);
+    *hash = fnv;
+    return true;
+}
+
 void PressKey(HWND top, WORD vk, WORD modifier = 0) {
     SetForegroundWindow(top);
     Sleep(100);
@@ -229,6 +278,12 @@ int main(int argc, char** argv) {
     const char* title = argv[2];
     auto arg = [&](int i) -> const char* { return i < argc ? argv[i] : nullptr; };
     DWORD waitMs = 10000;
+
+    if (cmd == "park") {
+        if (!arg(3)) return 2;
+        MovePointer(std::atoi(arg(2)), std::atoi(arg(3)));
+        return 0;
+    }
 
     if (cmd == "wait") {
         if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
@@ -406,6 +461,22 @@ int main(int argc, char** argv) {
         RECT r{};
         GetClientRect(ctl, &r);
         std::printf("%ld %ld\n", r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
+    if (cmd == "hover") {
+        RECT r{};
+        GetWindowRect(ctl, &r);
+        MovePointer((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return 0;
+    }
+    if (cmd == "sample") {
+        RECT r{};
+        GetWindowRect(ctl, &r);
+        if (arg(4)) InflateRect(&r, -std::atoi(arg(4)), -std::atoi(arg(4)));
+        double mean = 0;
+        unsigned hash = 0;
+        if (!SampleScreen(r, &mean, &hash)) return Fail("nothing to sample");
+        std::printf("%.0f %08x\n", mean, hash);
         return 0;
     }
     if (cmd == "enabled") { std::printf("%d\n", IsWindowEnabled(ctl) ? 1 : 0); return 0; }
