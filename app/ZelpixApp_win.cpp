@@ -1,6 +1,7 @@
 // The process shell: the one application object and its start routine.
 #include "app/ZelpixApp.h"
 
+#include "app/AnsiPath.h"
 #include "app/StartArguments.h"
 #include "resources/resource.h"
 #include "ui/ZelpixDlg.h"
@@ -81,20 +82,6 @@ bool HandPictureToInstance(HWND found, const std::string& path) {
     return true;
 }
 
-namespace {
-
-// The picture named on the command line as a full path, so that another
-// instance with another current folder finds it too.
-std::string StartPicture() {
-    std::string picture = quorvel::PictureFromCommandLine(::GetCommandLineA());
-    if (picture.empty()) return picture;
-    char full[MAX_PATH * 4] = {};
-    DWORD n = ::GetFullPathNameA(picture.c_str(), sizeof full, full, nullptr);
-    if (n > 0 && n < sizeof full) picture = full;
-    return picture;
-}
-
-} // namespace
 
 CZelpixApp::CZelpixApp() : m_imaging(new CImagingGuard()) {}
 
@@ -106,7 +93,8 @@ bool CZelpixApp::InitInstance() {
     tk::CWinApp::InitInstance();
     EnableControlContainer();
 
-    const std::string picture = StartPicture();
+    // A full path, so that an instance with another current folder finds it.
+    const std::string picture = PictureFromProcessCommandLine();
     if (HWND running = FindInstanceWindow(kInstanceMarker)) {
         // A start with a picture hands it to the running instance and ends
         // quietly; when no instance takes it, the start is refused as usual.

@@ -1,6 +1,7 @@
 // The main dialog.
 #include "ui/ZelpixDlg.h"
 
+#include "app/AnsiPath.h"
 #include "app/LogFormat.h"
 #include "app/ProgramFiles.h"
 #include "app/ShortcutKeys.h"
@@ -529,11 +530,13 @@ void CZelpixDlg::OpenPendingPicture() {
 void CZelpixDlg::OnDropFiles(HDROP drop) {
     // The first dropped entry that is a file; folders are passed over.
     std::string chosen;
-    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count && chosen.empty(); ++i) {
-        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
-        std::string path(length + 1, '\0');
-        path.resize(::DragQueryFileA(drop, i, &path[0], length + 1));
+        const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring wide(length + 1, L'\0');
+        wide.resize(::DragQueryFileW(drop, i, &wide[0], length + 1));
+        const std::string path = AnsiPathFor(wide);
+        if (path.empty()) continue;
         DWORD attributes = ::GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) chosen = path;
     }
@@ -543,7 +546,10 @@ void CZelpixDlg::OnDropFiles(HDROP drop) {
 
 bool CZelpixDlg::PreTranslateMessage(MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
-    if (!Hwnd() || (msg.hwnd != Hwnd() && !::IsChild(Hwnd(), msg.hwnd))) return false;
+    // Only this window's own keys, and none while a transfer keeps it
+    // disabled.
+    if (!Hwnd() || !::IsWindowEnabled(Hwnd())) return false;
+    if (msg.hwnd != Hwnd() && !::IsChild(Hwnd(), msg.hwnd)) return false;
     const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
     const bool alt = msg.message == WM_SYSKEYDOWN || ::GetKeyState(VK_MENU) < 0;
     using quorvel::MainKeyCommand;

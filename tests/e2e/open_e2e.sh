@@ -11,6 +11,7 @@ source "$(dirname "$0")/lib.sh"
 make_card "$WORK/my card.png" 300 400
 make_card "$WORK/card.png" 600 100
 make_card "$WORK/small.png" 100 80
+make_card "$WORK/фото.png" 120 90
 echo "not a picture" > "$WORK/notes.txt"
 mkdir -p "$WORK/folder"
 win() { winepath -w "$1"; }
@@ -47,6 +48,10 @@ done
 drv drop "$MAIN" 0 "$(win "$WORK/notes.txt")"
 sleep 0.5
 expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - notes.txt 0 0" "a file of another kind"
+# A name outside the ANSI code page opens by its short name.
+drv drop "$MAIN" 0 "$(win "$WORK/фото.png")"
+sleep 0.5
+expect_eq "$(size)" "120 90" "a dropped picture whose name is not ANSI"
 
 # Keys: + and - on both keyboards zoom by a tenth; arrows pan by a line step
 # (5 pixels) where the picture overhangs, and nowhere else.
@@ -79,13 +84,16 @@ second_start "$WORK/small.png"
 sleep 0.5
 expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - small.png 100 80" "picture handed to the running instance"
 if drv msgbox "$MAIN" 1000 >/dev/null 2>&1; then fail "the second start showed a message"; fi
+second_start "$WORK/фото.png"
+expect_eq "$(size)" "120 90" "a handed picture whose name is not ANSI"
 
 # While the Image size dialog is open the handed picture waits; Escape lets
 # it in, with its own size.
+title_before="$(drv title "$MAIN")"
 drv click "$MAIN" 1005
 drv wait "Image size" 10000 >/dev/null || fail "no Image size dialog"
 second_start "$WORK/card.png"
-expect_eq "$(drv title "$MAIN")" "$MAIN - small.png" "nothing opens under a modal dialog"
+expect_eq "$(drv title "$MAIN")" "$title_before" "nothing opens under a modal dialog"
 drv key "Image size" escape
 drv gone "Image size" 5000 || fail "Image size stayed open"
 sleep 0.5

@@ -56,6 +56,7 @@
 #endif
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -233,12 +234,12 @@ void PressKey(HWND top, WORD vk, WORD modifier = 0) {
 }
 
 // Drops `paths` on `target` the way the shell hands files over: a DROPFILES
-// block (ANSI names, each ending in a zero, a zero after the last) that the
+// block (UTF-16 names, each ending in a zero, a zero after the last) that the
 // receiving process reads through DragQueryFile. The block is written into
 // the program's own memory, behind a zeroed lead so that the program's
 // DragFinish meets no heap block header there, and freed after the
 // synchronous send.
-int DropFiles(HWND target, const std::vector<std::string>& paths) {
+int DropFiles(HWND target, const std::vector<std::wstring>& paths) {
     std::vector<char> block(sizeof(DROPFILES), '\0');
     auto* header = reinterpret_cast<DROPFILES*>(block.data());
     header->pFiles = sizeof(DROPFILES);
@@ -247,9 +248,12 @@ int DropFiles(HWND target, const std::vector<std::string>& paths) {
     header->pt.x = r.right / 2;
     header->pt.y = r.bottom / 2;
     header->fNC = FALSE;
-    header->fWide = FALSE;
-    for (const std::string& p : paths) block.insert(block.end(), p.c_str(), p.c_str() + p.size() + 1);
-    block.push_back('\0');
+    header->fWide = TRUE;
+    for (const std::wstring& p : paths) {
+        const char* bytes = reinterpret_cast<const char*>(p.c_str());
+        block.insert(block.end(), bytes, bytes + (p.size() + 1) * sizeof(wchar_t));
+    }
+    block.insert(block.end(), sizeof(wchar_t), '\0');
 
     DWORD pid = 0;
     GetWindowThreadProcessId(target, &pid);
@@ -443,8 +447,12 @@ int main(int argc, char** argv) {
     HWND ctl = Child(top, id);
     if (!ctl) return Fail("control not found");
     if (cmd == "drop") {
-        std::vector<std::string> paths;
-        for (int i = 4; i < argc; ++i) paths.push_back(argv[i]);
+        // The names as typed, in UTF-16, whatever the ANSI code page holds.
+        int wargc = 0;
+        LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
+        std::vector<std::wstring> paths;
+        for (int i = 4; wargv && i < wargc; ++i) paths.push_back(wargv[i]);
+        if (wargv) LocalFree(wargv);
         if (paths.empty()) return 2;
         HWND target = ctl;
         while (target && !(GetWindowLongA(target, GWL_EXSTYLE) & WS_EX_ACCEPTFILES)) target = GetParent(target);
