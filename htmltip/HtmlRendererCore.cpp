@@ -123,8 +123,6 @@ std::string CHtmlRendererCore::GetResourceStringLine(unsigned id, int index) {
     return s.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
 }
 
-bool CHtmlRendererCore::StepAnimation() { return false; }
-
 // ---------------------------------------------------------------- passes
 
 std::string CHtmlRendererCore::PrepareText(const std::string& text) const {
@@ -147,6 +145,8 @@ HtmlSize CHtmlRendererCore::Measure(HtmlCanvas& canvas, const std::string& text)
     m_text = PrepareText(text);
     m_lines.clear();
     m_hot.clear();
+    m_tables.clear();
+    m_animations.clear();
     if (m_text.empty()) return HtmlSize{};
     m_wrapWidth = m_maxWidth;
     HtmlSize s = RunPass(canvas, HtmlRect{0, 0, m_maxWidth, 0}, true);
@@ -183,6 +183,9 @@ HtmlSize CHtmlRendererCore::RunPass(HtmlCanvas& canvas, const HtmlRect& rect, bo
     m_sheet.Apply("body", m_style, Ctx());
     RecreateFont();
     m_linkCounter = -1;
+    m_tableCounter = -1;
+    m_animationCounter = -1;
+    m_tableDepth = 0;
     m_lineIndex = 0;
     m_widest = 0;
     m_x = m_lineStartX = rect.left;
@@ -214,11 +217,6 @@ HtmlSize CHtmlRendererCore::RunPass(HtmlCanvas& canvas, const HtmlRect& rect, bo
     m_canvas = nullptr;
     return total;
 }
-
-// Tables take part in the passes as their own segments; until their layout
-// exists their text is laid out as ordinary text (the table tags themselves
-// are unknown to the text layout and skipped).
-HtmlSize CHtmlRendererCore::LayoutTableSegment(std::string_view table) { return LayoutTextSegment(table); }
 
 HtmlSize CHtmlRendererCore::LayoutTextSegment(std::string_view segment) {
     const int top = m_y;
@@ -643,12 +641,6 @@ void CHtmlRendererCore::LayoutString(std::string_view params) {
     }
     m_x = AddCoord(m_x, width);
     m_xNat = AddCoord(m_xNat, width);
-}
-
-// Bitmaps, icons and image-list frames come with the table layout.
-void CHtmlRendererCore::LayoutImage(HtmlTagKind kind, std::string_view params) {
-    (void)kind;
-    (void)params;
 }
 
 // ---------------------------------------------------------------- links

@@ -14,8 +14,10 @@
 #pragma once
 
 #include "htmltip/HtmlCanvas.h"
+#include "htmltip/HtmlImage.h"
 #include "htmltip/HtmlMarkup.h"
 #include "htmltip/HtmlStyle.h"
+#include "htmltip/HtmlTable.h"
 
 #include <string>
 #include <string_view>
@@ -92,6 +94,10 @@ public:
     // colour while disabled.
     HtmlColor EffectColor() const { return m_enabled ? ShadowColor() : m_disabledColor; }
 
+    // Where bitmaps, icons and the image list come from; without one no
+    // image is drawn.
+    void SetImageSource(HtmlImageSource* images) { m_images = images; }
+
     void SetHoverNotify(const HtmlNotifyTarget& target);
     void SetLinkMessageNotify(const HtmlNotifyTarget& target);
 
@@ -111,6 +117,8 @@ public:
     const std::vector<HtmlLine>& Lines() const { return m_lines; }
     const std::vector<HtmlHotArea>& HotAreas() const { return m_hot; }
     int HoveredLink() const { return m_hovered; }
+    const std::vector<HtmlTable>& Tables() const { return m_tables; }
+    const std::vector<HtmlAnimation>& Animations() const { return m_animations; }
 
     // Opening style tags deeper than this are ignored, so that hostile
     // nesting cannot grow the style stack without bound.
@@ -142,6 +150,14 @@ private:
     void LayoutString(std::string_view params);
     void LayoutImage(HtmlTagKind kind, std::string_view params);
     void AddHotArea(int x, int y, int width, int height);
+    // Tables and images (htmltip/HtmlRendererTables.cpp).
+    void PushStyle(const char* closingKey);
+    void PopStyleTo(std::size_t depth);
+    void PaintTable(const HtmlRect& rect, const HtmlStyle& style);
+    void LayoutRows(std::string_view content, std::size_t number, const std::vector<int>* columns,
+                    const std::vector<int>* rows);
+    void LayoutCell(const HtmlElement& cell, std::size_t number, int row, int column, const HtmlRect* rect);
+    void PlaceImage(const HtmlImage& image, HtmlImageDraw& draw);
 
     struct Cut {
         std::size_t take = 0;   // bytes of the piece placed on this line
@@ -194,6 +210,14 @@ private:
     std::vector<HtmlHotArea> m_hot;
     int m_linkCounter = -1;
     int m_hovered = -2;
+    // Tables and animated strips of the last measurement, and the pass's
+    // counters into them.
+    HtmlImageSource* m_images = nullptr;
+    std::vector<HtmlTable> m_tables;
+    std::vector<HtmlAnimation> m_animations;
+    int m_tableCounter = -1;
+    int m_animationCounter = -1;
+    int m_tableDepth = 0;
 };
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "htmltip/HtmlCanvas.h"
+#include "htmltip/HtmlImage.h"
 
 #include <cstdio>
 #include <map>
@@ -67,6 +68,31 @@ public:
                         " " + std::to_string(colouring));
     }
 
+    void DrawBorder(const HtmlRect& r, HtmlColor light, HtmlColor dark, int style, int width) override {
+        calls.push_back("border " + Rect(r) + " " + Hex(light) + " " + Hex(dark) + " style " + std::to_string(style) +
+                        " width " + std::to_string(width));
+    }
+    void DrawImage(const HtmlImageDraw& d) override {
+        static const char* const kKinds[] = {"bitmap", "icon", "frame", "tile"};
+        std::string line = std::string("image ") + (d.kind >= 0 && d.kind < 4 ? kKinds[d.kind] : "?") + " #" +
+                           std::to_string(d.handle) + " " + std::to_string(d.x) + "," + std::to_string(d.y) + " " +
+                           std::to_string(d.width) + "x" + std::to_string(d.height);
+        if (d.kind >= 2)
+            line += " frame " + std::to_string(d.frameIndex) + " of " + std::to_string(d.frameWidth) + "x" +
+                    std::to_string(d.frameHeight);
+        if (d.useMask) line += " mask " + Hex(d.maskColor);
+        char flags[16];
+        std::snprintf(flags, sizeof flags, "%04X", d.effectFlags);
+        line += std::string(" fx ") + flags;
+        if (d.offset) line += " offset " + std::to_string(d.shadowDx) + "," + std::to_string(d.shadowDy);
+        line += " " + Hex(d.effectColor);
+        calls.push_back(line);
+    }
+
+    static std::string Rect(const HtmlRect& r) {
+        return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right) + "," +
+               std::to_string(r.bottom);
+    }
     static int CharWidth(const HtmlFontSpec& f) { return (f.height / 2 > 0 ? f.height / 2 : 1) + (f.weight >= 700); }
     static std::string Hex(HtmlColor c) {
         char b[16];
@@ -90,6 +116,49 @@ private:
     int m_mode = 1;
     HtmlColor m_text = 0, m_background = 0;
     int m_extra = 0, m_count = 0;
+};
+
+// Pictures by name: "res#N" (idres), "dll#LIB#N" (iddll; LIB empty for the
+// renderer's module), "file#NAME", "handle#N"; each with its size. Handles
+// count up from 100; the source logs every load and release.
+class FakeImages : public HtmlImageSource {
+public:
+    HtmlLoadedImage Load(const HtmlImageRequest& q) override {
+        std::string key = q.idres > 0     ? "res#" + std::to_string(q.idres)
+                          : !q.file.empty() ? "file#" + q.file
+                          : q.iddll > 0     ? "dll#" + q.library + "#" + std::to_string(q.iddll)
+                                            : "handle#" + std::to_string(q.handle);
+        log.push_back(std::string(q.kind == 1 ? "icon " : "bitmap ") + key + " " + std::to_string(q.width) + "x" +
+                      std::to_string(q.height));
+        auto it = pictures.find(key);
+        if (it == pictures.end()) return {};
+        HtmlLoadedImage im;
+        im.owned = q.handle == 0;
+        im.handle = q.handle ? q.handle : ++m_next;
+        // Icons load at the size asked for, like LoadImage.
+        im.width = q.kind == 1 && q.width > 0 && im.owned ? q.width : it->second.first;
+        im.height = q.kind == 1 && q.height > 0 && im.owned ? q.height : it->second.second;
+        if (im.owned) ++live;
+        return im;
+    }
+    void Release(const HtmlLoadedImage& im) override {
+        if (im.owned) --live;
+    }
+    void SystemIconSize(int* w, int* h) override { *w = *h = 32; }
+    int ImageListCount() override { return listCount; }
+    void ImageListFrameSize(int* w, int* h) override { *w = *h = 16; }
+    HtmlLoadedImage ImageListIcon(int index) override {
+        ++live;
+        return HtmlLoadedImage{static_cast<std::uintptr_t>(1000 + index), 16, 16, true};
+    }
+
+    std::map<std::string, std::pair<int, int>> pictures;
+    std::vector<std::string> log;
+    int listCount = 0;
+    int live = 0;
+
+private:
+    std::uintptr_t m_next = 100;
 };
 
 class FakePlatform : public HtmlPlatform {
