@@ -237,7 +237,9 @@ void SettleRowHeights(HtmlTable& table) {
 
 namespace {
 int OuterSize(const std::vector<int>& sizes, int spacing, int border, int borderStyle) {
-    long long total = spacing + static_cast<long long>(sizes.size()) - 1;
+    // A table without rows or columns takes its spacing and border, not one
+    // pixel less.
+    long long total = spacing + std::max(static_cast<long long>(sizes.size()) - 1, 0LL);
     for (int v : sizes) total += static_cast<long long>(v) + spacing;
     total += static_cast<long long>(border) * (borderStyle == 6 ? 6 : 2);
     return Clamp(total);

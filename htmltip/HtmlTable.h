@@ -46,7 +46,7 @@ struct HtmlTable {
 constexpr int kMaxTableRows = 2000;
 constexpr int kMaxTableColumns = 500;
 constexpr int kMaxTableSlots = 100000;
-constexpr int kMaxTableDepth = 40;   // deeper tables are skipped
+constexpr int kMaxTableDepth = 16;   // deeper tables are skipped (in both passes)
 
 // ---------------------------------------------------------------- structure
 
