@@ -9,6 +9,7 @@
 #pragma once
 
 #include "htmltip/EffectPainter.h"
+#include "htmltip/HtmlImages_win.h"
 #include "htmltip/HtmlRendererCore.h"
 #include "toolkit/Win.h"
 
@@ -38,6 +39,8 @@ public:
               quorvel::HtmlColor end, int granularity, int colouring) override;
     void DrawBorder(const quorvel::HtmlRect& rect, quorvel::HtmlColor light, quorvel::HtmlColor dark, int style,
                     int width) override;
+    // Bitmaps, icons, strip frames and tiled pictures (htmltip/HtmlImages_win.cpp).
+    void DrawImage(const quorvel::HtmlImageDraw& image) override;
 
 private:
     void Select(HFONT font);
@@ -108,6 +111,15 @@ public:
 
     CEffectPainter& Painter() { return m_painter; }
 
+    // The image list of "ilst" tags without a source: frames of a strip
+    // bitmap (not taken over), or of the program's bitmap resource when
+    // `strip` is null.
+    bool SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
+                      COLORREF mask);
+    // The module of "iddll" pictures and lookups (null: the program again).
+    bool SetResourceModule(const char* library, DWORD flags);
+
 private:
     CEffectPainter m_painter;
+    CWinHtmlImages m_images;
 };

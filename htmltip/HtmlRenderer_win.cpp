@@ -214,7 +214,21 @@ bool CWinHtmlPlatform::SetResourceModule(const char* library, DWORD flags) {
 
 // ---------------------------------------------------------------- renderer
 
-CHtmlRenderer::CHtmlRenderer() : CWinHtmlPlatform(), CHtmlRendererCore(static_cast<CWinHtmlPlatform&>(*this)) {}
+CHtmlRenderer::CHtmlRenderer() : CWinHtmlPlatform(), CHtmlRendererCore(static_cast<CWinHtmlPlatform&>(*this)) {
+    m_images.SetResourceModule(ResourceModule());
+    SetImageSource(&m_images);
+}
+
+bool CHtmlRenderer::SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
+                                 COLORREF mask) {
+    return m_images.SetImageList(strip, resource, frameWidth, frameHeight, initialCount, mask);
+}
+
+bool CHtmlRenderer::SetResourceModule(const char* library, DWORD flags) {
+    bool ok = CWinHtmlPlatform::SetResourceModule(library, flags);
+    m_images.SetResourceModule(ResourceModule());
+    return ok;
+}
 
 SIZE CHtmlRenderer::Measure(HDC dc, const std::string& text) {
     CGdiCanvas canvas(dc, m_painter);
