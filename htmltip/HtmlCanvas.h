@@ -53,7 +53,7 @@ struct HtmlRect {
 // effect arguments of the drawing toolbox. Filled by the tables-and-images
 // layout; the text layout draws none.
 struct HtmlImageDraw {
-    int kind = 0;                  // 0 bitmap, 1 icon, 2 strip frame
+    int kind = 0;                  // 0 bitmap, 1 icon, 2 strip frame, 3 tiled over x, y, width, height
     std::uintptr_t handle = 0;
     int x = 0, y = 0, width = 0, height = 0;
     int frameIndex = 0, frameWidth = 0, frameHeight = 0;

@@ -61,8 +61,8 @@ struct HtmlShadowSettings {
 // not (0, 0); other letters are ignored.
 unsigned ParseEffectLetters(std::string_view letters, const HtmlShadowSettings& shadow);
 
-// The attributes of an image tag; `maskDefault` is the transparent colour
-// used until "mask" names one.
+// The attributes of an image tag. The transparent colour is magenta until
+// "mask" names one (and switches it on).
 HtmlImage ParseImage(std::string_view params, const HtmlValueContext& ctx, const HtmlShadowSettings& shadow);
 
 // MulDiv(natural, value, 100) for a percentage, else the value.
