@@ -1,0 +1,21 @@
+// The picture header reader over arbitrary bytes: any file the user opens
+// reaches it before a decoder does.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "imaging/PictureHeader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    imaging::MemoryByteSource source(data, size);
+    imaging::PictureHeader header;
+    const bool read = imaging::ReadPictureHeader(source, &header);
+    // A header read is a recognised format with both sides set; a refusal
+    // leaves nothing behind.
+    if (read && (header.format == imaging::PictureFormat::kUnknown || header.width == 0 || header.height == 0))
+        std::abort();
+    if (!read && (header.format != imaging::PictureFormat::kUnknown || header.width != 0 || header.height != 0))
+        std::abort();
+    (void)imaging::IsDecodableSize(header.width, header.height);
+    return 0;
+}
