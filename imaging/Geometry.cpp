@@ -187,4 +187,14 @@ bool FitTargetIntoBox(Size target, Size box, Size* result) {
     return true;
 }
 
+MainWindowLayout ComputeMainWindowLayout(Size preview, int frameWidth, int captionHeight, int minPreviewWidth) {
+    const int64_t w = std::max(preview.width, minPreviewWidth);
+    MainWindowLayout layout;
+    layout.window = Size{Saturate(w + frameWidth + 70), Saturate(int64_t{preview.height} + captionHeight + 210)};
+    layout.frameBar = Rect{35, 120, Saturate(35 + int64_t{preview.width}), 150};
+    layout.zoomIn = Point{Saturate(int64_t{preview.width} - 25), 122};
+    layout.zoomOut = Point{Saturate(int64_t{preview.width} + 3), 122};
+    return layout;
+}
+
 }  // namespace imaging

@@ -170,4 +170,22 @@ constexpr long long kMaxTargetPixels = 1LL << 26;
 // kMaxTargetPixels.
 bool FitTargetIntoBox(Size target, Size box, Size* result);
 
+// ---------------------------------------------------------------------------
+// The main window around the preview
+
+// Where the main window puts its frame and zoom buttons and how large it
+// makes itself for a preview whose visible part (the handheld pane without
+// its scroll bars) is `preview`, in client pixels. `frameWidth` and
+// `captionHeight` are what the window's border and caption add to its width
+// and height; the window is never narrower than `minPreviewWidth` of preview.
+struct MainWindowLayout {
+    Size window;    // outer size of the main window
+    Rect frameBar;  // the bar above the preview that holds the zoom buttons
+    Point zoomIn;   // top-left corners of the two zoom buttons
+    Point zoomOut;
+};
+constexpr int kMinPreviewWidth = 320;
+MainWindowLayout ComputeMainWindowLayout(Size preview, int frameWidth, int captionHeight,
+                                         int minPreviewWidth = kMinPreviewWidth);
+
 }  // namespace imaging

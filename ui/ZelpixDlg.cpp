@@ -481,14 +481,19 @@ void CZelpixDlg::Relayout() {
     int captionHeight = ::GetSystemMetrics(SM_CYCAPTION) + 2 * ::GetSystemMetrics(SM_CYEDGE) +
                         ::GetSystemMetrics(SM_CYDLGFRAME);
     int frameWidth = ::GetSystemMetrics(SM_CXDLGFRAME) + 2 * ::GetSystemMetrics(SM_CXEDGE);
-    int w = std::max(rw, m_minPreviewWidth);
-    ::SetWindowPos(Hwnd(), nullptr, 0, 0, w + frameWidth + 70, rh + captionHeight + 210,
+    const imaging::MainWindowLayout layout =
+        imaging::ComputeMainWindowLayout(imaging::Size{rw, rh}, frameWidth, captionHeight, m_minPreviewWidth);
+    ::SetWindowPos(Hwnd(), nullptr, 0, 0, layout.window.width, layout.window.height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_statusBar.Reposition();
 
-    ::SetWindowPos(m_previewFrame.Hwnd(), nullptr, left, 120, rw, 30, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(m_btnZoomIn.Hwnd(), nullptr, rw - 25, 122, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(m_btnZoomOut.Hwnd(), nullptr, rw + 3, 122, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const imaging::Rect& bar = layout.frameBar;
+    ::SetWindowPos(m_previewFrame.Hwnd(), nullptr, bar.left, bar.top, bar.Width(), bar.Height(),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_btnZoomIn.Hwnd(), nullptr, layout.zoomIn.x, layout.zoomIn.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_btnZoomOut.Hwnd(), nullptr, layout.zoomOut.x, layout.zoomOut.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 

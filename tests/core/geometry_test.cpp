@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 #include "imaging/Geometry.h"
 
@@ -105,6 +106,30 @@ TEST(DeviceLookTest, DefaultAndReportedScreens) {
     // A screen size from the wire may be absurd; the numbers saturate.
     const DeviceLookGeometry huge = ComputeDeviceLook(Size{INT_MAX, INT_MAX});
     EXPECT_EQ(huge.picture, (Size{INT_MAX, INT_MAX}));
+}
+
+TEST(MainWindowLayoutTest, WindowFrameBarAndZoomButtonsFollowThePreview) {
+    struct Case {
+        Size screen;  // the handheld's screen; the preview is its device look
+        Size window;
+        int barRight;
+        int zoomInX, zoomOutX;
+    };
+    // Border 8 wide, caption 31 high. The 240 x 160 look (313 wide) is held
+    // at the 320 minimum; the frame bar keeps the preview's own width.
+    const Case cases[] = {
+        {{240, 160}, {398, 512}, 348, 288, 316},
+        {{320, 240}, {496, 648}, 453, 393, 421},
+        {{100, 60}, {398, 342}, 165, 105, 133},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.screen.width) + " x " + std::to_string(c.screen.height));
+        const MainWindowLayout layout = ComputeMainWindowLayout(ComputeDeviceLook(c.screen).picture, 8, 31);
+        EXPECT_EQ(layout.window, c.window);
+        EXPECT_EQ(layout.frameBar, (Rect{35, 120, c.barRight, 150}));
+        EXPECT_EQ(layout.zoomIn, (Point{c.zoomInX, 122}));
+        EXPECT_EQ(layout.zoomOut, (Point{c.zoomOutX, 122}));
+    }
 }
 
 // Whether a pixel lies in any of the rectangles.
