@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Connecting without a handheld, a handheld that drops the channel instead
-# of answering the greeting, and the two ways the run ends after a
-# connection (Exit and the close box): exit code 0, "Bye" said, nothing left
-# running.
+# of answering the greeting, one that goes away while connected and idle,
+# and the two ways the run ends after a connection (Exit and the close box):
+# exit code 0, "Bye" said, nothing left running.
 source "$(dirname "$0")/lib.sh"
 
 STARTED=$SECONDS
@@ -36,11 +36,41 @@ grep -q 'close #1 (close_at)' "$WORK/trace.txt" || fail "the greeting was not dr
 expect_eq "$(drv status "$MAIN")" "Disconnected" "status after the dropped greeting"
 expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons after the dropped greeting"
 
-# The handheld is back: Connect works again, and Exit says Bye and ends.
+# --- The handheld goes away while connected and idle -------------------
+# The handheld pane as the screen shows it now, and whether two such
+# pictures are the same pixel for pixel.
+pane_shot() {
+  local l t r b
+  read -r l t r b <<<"$(rect_of 138)"
+  /usr/bin/import -window root -crop "$((r - l))x$((b - t))+$l+$t" +repage "$WORK/$1.png"
+}
+same_picture() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1)" = "0" ]; }
 sim_set close_at ""
+sim_set screen_reply "height=160 width=240"  # the screen size shown before any connection
+sim_set close_idle_ms 4000
+pane_shot before
 : >"$WORK/trace.txt"
 drv click "$MAIN" 1002 || fail "Connect is not clickable after the drop"
 wait_status "Connected"
+pane_shot connected
+same_picture before connected && fail "the handheld looks the same when connected"
+for _ in $(seq 1 60); do
+  grep -q 'close after 4000 ms idle' "$WORK/trace.txt" && [ "$(enabled_set)" = "$DISCONNECTED" ] && break
+  sleep 0.25
+done
+grep -q 'close after 4000 ms idle' "$WORK/trace.txt" || fail "the handheld did not go away: $(cat "$WORK/trace.txt")"
+expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons after the handheld went away"
+pane_shot dropped
+same_picture before dropped || fail "the handheld did not take its disconnected look"
+# The end of a connection does not refresh the status text; the next
+# action that refreshes it does.
+expect_eq "$(drv status "$MAIN")" "Connected" "status text after the handheld went away"
+
+# The handheld is back: Connect works again, and Exit says Bye and ends.
+sim_set close_idle_ms ""
+: >"$WORK/trace.txt"
+drv click "$MAIN" 1002 || fail "Connect is not clickable after the handheld went away"
+for _ in $(seq 1 40); do [ "$(enabled_set)" = "$CONNECTED" ] && break; sleep 0.25; done
 expect_eq "$(enabled_set)" "$CONNECTED" "buttons once the handheld is back"
 drv command "$MAIN" 32773
 expect_exit 0

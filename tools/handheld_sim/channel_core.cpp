@@ -8,9 +8,9 @@
 namespace handheld_sim {
 
 ChannelCore::ChannelCore(std::unique_ptr<Companion> companion, std::unique_ptr<ChannelEvents> events,
-                         std::shared_ptr<TraceLog> trace, int latencyMs)
+                         std::shared_ptr<TraceLog> trace, int latencyMs, int closeIdleMs)
     : companion_(std::move(companion)), events_(std::move(events)), trace_(std::move(trace)),
-      latencyMs_(latencyMs) {}
+      latencyMs_(latencyMs), closeIdleMs_(closeIdleMs) {}
 
 ChannelCore::~ChannelCore() {
     if (thread_.joinable()) thread_.detach();  // only when Shutdown was never called
@@ -76,11 +76,32 @@ void ChannelCore::Shutdown() {
     events_->Detach();
 }
 
+void ChannelCore::CloseFromHandheld(std::unique_lock<std::mutex>& lock) {
+    closed_ = true;
+    if (released_) return;
+    inCallback_ = true;
+    lock.unlock();
+    events_->ChannelClosed();
+    lock.lock();
+    inCallback_ = false;
+    wake_.notify_all();
+}
+
 void ChannelCore::Run() {
     events_->ThreadStarted();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [&] { return released_ || !toHandheld_.empty(); });
+        const auto ready = [&] { return released_ || !toHandheld_.empty(); };
+        if (closeIdleMs_ > 0 && !closed_) {
+            // The handheld goes away by itself when nothing comes for a while.
+            if (!wake_.wait_for(lock, std::chrono::milliseconds(closeIdleMs_), ready)) {
+                trace_->Line("close after " + std::to_string(closeIdleMs_) + " ms idle (close_idle_ms)");
+                CloseFromHandheld(lock);
+                continue;
+            }
+        } else {
+            wake_.wait(lock, ready);
+        }
         if (toHandheld_.empty()) break;  // released and drained
         Item item = std::move(toHandheld_.front());
         toHandheld_.pop_front();
@@ -99,14 +120,7 @@ void ChannelCore::Run() {
         lock.lock();
 
         if (reaction.kind == Reaction::Close) {
-            closed_ = true;
-            if (released_) continue;
-            inCallback_ = true;
-            lock.unlock();
-            events_->ChannelClosed();
-            lock.lock();
-            inCallback_ = false;
-            wake_.notify_all();
+            CloseFromHandheld(lock);
         } else if (reaction.kind == Reaction::Answer) {
             if (latencyMs_ > 0 && !released_)
                 wake_.wait_for(lock, std::chrono::milliseconds(latencyMs_), [&] { return released_; });

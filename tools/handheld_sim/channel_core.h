@@ -43,7 +43,7 @@ public:
     enum class IoResult { Ok, Closed, Failed };
 
     ChannelCore(std::unique_ptr<Companion> companion, std::unique_ptr<ChannelEvents> events,
-                std::shared_ptr<TraceLog> trace, int latencyMs);
+                std::shared_ptr<TraceLog> trace, int latencyMs, int closeIdleMs = 0);
     ~ChannelCore();
 
     void Start();
@@ -67,11 +67,14 @@ private:
         std::vector<uint8_t> bytes;
     };
     void Run();
+    // Reports the channel closed from the handheld thread (lock held on entry and exit).
+    void CloseFromHandheld(std::unique_lock<std::mutex>& lock);
 
     std::unique_ptr<Companion> companion_;  // used by the handheld thread only
     std::unique_ptr<ChannelEvents> events_;
     std::shared_ptr<TraceLog> trace_;
     const int latencyMs_;
+    const int closeIdleMs_;  // the handheld drops an idle channel after this long (0: never)
 
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -300,7 +300,8 @@ public:
             session_->config, [traceRef](const std::string& line) { traceRef->Line(line); }, store);
         auto events = std::make_unique<SinkEvents>(ownSink, window);
         auto core = std::make_shared<ChannelCore>(std::move(companion), std::move(events),
-                                                  session_->trace, session_->config.latencyMs);
+                                                  session_->trace, session_->config.latencyMs,
+                                                  session_->config.closeIdleMs);
         core->Start();
         *channel = new Channel(core);
         trace.Line("open ok");

@@ -77,6 +77,7 @@ SimConfig ParseSimConfig(const std::string& input) {
         else if (key == "password") { c.hasPassword = true; c.password = value; }
         else if (key == "attempts") intValue(c.attempts, 0);
         else if (key == "latency_ms") intValue(c.latencyMs, 0);
+        else if (key == "close_idle_ms") intValue(c.closeIdleMs, 0);
         else if (key == "received_dir") c.receivedDir = TrimBlanks(value);
         else if (key == "trace_file") c.traceFile = TrimBlanks(value);
         else if (key == "show_window") {

@@ -24,6 +24,7 @@ struct SimConfig {
     std::string password;                           // ANSI bytes, hashed as they stand
     int attempts = 10;                              // attempts before the handheld locks
     int latencyMs = 0;                              // delay before every answer
+    int closeIdleMs = 0;                            // drop the channel after this long without a packet (0: never)
     std::string receivedDir;                        // empty: the default folder
     std::string traceFile;                          // empty: no trace
     bool showWindow = false;
