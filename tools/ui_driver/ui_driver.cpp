@@ -3,6 +3,8 @@
 //   ui_driver wait TITLE [ms]         wait for a visible top-level window whose
 //                                     title contains TITLE; print its title
 //   ui_driver gone TITLE [ms]         wait until no such window is left
+//   ui_driver hold TITLE [ms]         show a top-level window titled TITLE
+//                                     until it is closed or for at most ms
 //   ui_driver title TITLE             print the window's full title
 //   ui_driver close TITLE             the close box (WM_SYSCOMMAND SC_CLOSE)
 //   ui_driver click TITLE ID          click a button; fails when disabled
@@ -289,6 +291,21 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (cmd == "hold") {
+        // A window of our own with that title, as another program might show.
+        HWND w = CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 300, 80, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (!w) return Fail("cannot create the window");
+        const DWORD start = GetTickCount();
+        const DWORD ms = arg(3) ? static_cast<DWORD>(std::atoi(arg(3))) : waitMs;
+        while (IsWindow(w) && GetTickCount() - start < ms) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+        if (IsWindow(w)) DestroyWindow(w);
+        return 0;
+    }
     if (cmd == "wait") {
         if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
         HWND w = WaitTop(title, waitMs);
