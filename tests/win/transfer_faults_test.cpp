@@ -22,9 +22,9 @@
 
 #include "device/Connection.h"
 #include "device/PictureTransfer.h"
+#include "device/TransferProgress.h"
 #include "device/UsbChannel.h"
 #include "tests/win/SimHarness.h"
-#include "ui/LoadingDlg.h"
 
 namespace {
 
@@ -46,6 +46,16 @@ std::string PictureBytes(size_t n, unsigned seed) {
     return b;
 }
 
+// No progress window: the transfer's steps go nowhere.
+class NoProgress : public TransferProgress {
+public:
+    bool Start(int, HWND, const std::string&, ThreadProcedure) override { return false; }
+    void SetRange(int) override {}
+    void StepIt() override {}
+    void Finish() override {}
+    bool IsWorkerRunning() const override { return false; }
+};
+
 class RecordingWindow : public PictureSendWindow {
 public:
     void SetConnectionButtons(bool disconnected) override { Add(disconnected ? "buttons:off" : "buttons:on"); }
@@ -54,7 +64,6 @@ public:
     void ShowWarning(const std::string& text) override { Add("warning:" + text); }
     void SetScreenSize(int, int) override {}
     void ShowConnectedPreview() override {}
-    void SetPreviewLabel(const std::string&) override {}
     void ShowPreviewLabel(bool) override {}
     void Add(const std::string& call) {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -121,7 +130,7 @@ protected:
         PictureSendJob job;
         job.channel = &channel_;
         job.window = &window_;
-        job.progress = &progress_;  // never started: no window to step
+        job.progress = &progress_;
         job.picturePath = "C:\\pictures\\" + name + ".png";
         job.sentPicturesFolder = sent_;
         job.preparePicture = [&content](std::string* path) {
@@ -156,7 +165,7 @@ protected:
     std::string folder_, sent_, received_;
     SimSettings sim_;
     RecordingWindow window_;
-    CLoadingDlg progress_;
+    NoProgress progress_;
     UsbChannel channel_;
 };
 
