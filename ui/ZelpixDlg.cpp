@@ -8,6 +8,7 @@
 #include "app/StartArguments.h"
 #include "device/PasswordDlg.h"
 #include "device/TransferRecords.h"
+#include "htmltip/HtmlLabel.h"
 #include "mail/SendByMail.h"
 #include "resources/resource.h"
 #include "toolkit/Handles.h"
@@ -26,39 +27,22 @@ constexpr UINT kInvokeMessage = WM_APP + 1;
 // Opens the picture that waits in m_pendingPicture.
 constexpr UINT kOpenPendingMessage = WM_APP + 2;
 
+// The About box's text, shown through its HTML label.
 const char kAboutText[] =
     "Quorvel Photos Desktop, Version 2.41, Quorvel <br>"
     "<a href=\"https://www.quorvel.example/\">www.quorvel.example</a><br>"
-    "Copyright (C) Quorvel. All rights reserved.";
-
-// The About text without its markup, until the label draws HTML.
-std::string PlainText(const std::string& html) {
-    std::string out;
-    bool inTag = false;
-    std::string tag;
-    for (char c : html) {
-        if (c == '<') { inTag = true; tag.clear(); continue; }
-        if (c == '>') {
-            inTag = false;
-            if (tag == "br") out += "\r\n";
-            continue;
-        }
-        if (inTag) tag += static_cast<char>(::tolower(static_cast<unsigned char>(c)));
-        else out += c;
-    }
-    return out;
-}
+    "&copy; Quorvel. Every right to this program is the maker's.";
 
 class CAboutDlg : public tk::CDialog {
 public:
     explicit CAboutDlg(HWND parent) : tk::CDialog(IDD_ABOUT, parent) { Bind(IDC_ABOUT_LABEL, m_label); }
 protected:
     BOOL OnInitDialog() override {
-        m_label.SetText(PlainText(kAboutText));
+        m_label.Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kAboutText));
         return TRUE;
     }
 private:
-    tk::CStatic m_label;
+    CHtmlLabel m_label;
 };
 
 std::string FileNameOf(const std::string& path) {
@@ -153,6 +137,7 @@ BOOL CZelpixDlg::OnInitDialog() {
     m_btnDisconnect.Enable(false);
 
     m_sentPicturesFolder = CreateSentPicturesFolder();
+    CreateToolTips();
 
     m_statusBar.Create(Hwnd(), IDC_STATUS_BAR);
     RefreshStatusText();
@@ -169,6 +154,30 @@ BOOL CZelpixDlg::OnInitDialog() {
     // A picture from the command line opens once the window is up.
     if (!m_pendingPicture.empty()) ::PostMessageA(Hwnd(), kOpenPendingMessage, 0, 0);
     return TRUE;
+}
+
+void CZelpixDlg::CreateToolTips() {
+    m_toolTip.CreateTipWindow(Hwnd(), true);
+    const struct { CTexturedIconButton* button; const char* text; } tools[] = {
+        {&m_btnImageSize, "Image size"},
+        {&m_btnSendToDevice, "Send picture to device"},
+        {&m_btnSendByMail, "Send by Mail"},
+        {&m_btnOpen, "Open picture"},
+        {&m_btnZoomIn, "Zoom In (+)"},
+        {&m_btnZoomOut, "Zoom Out (-)"},
+        {&m_btnConnect, "Connect to device"},
+        {&m_btnDisconnect, "Disconnect from device"},
+    };
+    for (const auto& tool : tools) m_toolTip.RegisterTool(tool.button->Hwnd(), tool.text, nullptr, 0);
+    m_toolTip.SetWrapWidth(300);
+    m_toolTip.SetFillColors(0xAAEDFF, 0xF0FFFF, 0x64E6FF);
+    m_toolTip.SetFrame(RGB(0, 0, 0), 1, 1);
+    m_toolTip.SetFillEffect(13, 5);  // softbump
+    m_toolTip.SetTiming(CHtToolTip::TimingInitialDelay, 50);
+    m_toolTip.SetBehaviourFlags(quorvel::TipRepeatShow | quorvel::TipNoAutoHide);
+    // A rectangle with 2 x 2 rounded corners, 4-pixel margins and no pointer.
+    const int shape[][2] = {{0, 2}, {1, 2}, {5, 0}, {2, 4}, {3, 4}, {4, 0}, {6, 0}};
+    for (const auto& v : shape) m_toolTip.SetShapeValue(v[0], v[1]);
 }
 
 // ------------------------------------------------------------------ commands
@@ -246,6 +255,9 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_DESTROY:
+        m_toolTip.DestroyTipWindow();
+        return std::nullopt;
     default:
         return std::nullopt;
     }
@@ -550,6 +562,8 @@ void CZelpixDlg::OnDropFiles(HDROP drop) {
 }
 
 bool CZelpixDlg::PreTranslateMessage(MSG& msg) {
+    // The tooltips see every message first; they never use one up.
+    m_toolTip.FilterMessage(msg);
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     // Only this window's own keys, and none while a transfer keeps it
     // disabled.

@@ -8,6 +8,7 @@
 #include "device/Connection.h"
 #include "device/PictureTransfer.h"
 #include "device/UsbChannel.h"
+#include "htmltip/HtToolTip.h"
 #include "imaging/ImageOps.h"
 #include "imaging/LoadedPicture.h"
 #include "imaging/PreviewPanes.h"
@@ -59,6 +60,7 @@ public:
 
     const LoadedPicture& Picture() const { return m_picture; }
     UsbChannel& Channel() { return m_usbChannel; }
+    CHtToolTip& ToolTip() { return m_toolTip; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -85,6 +87,7 @@ private:
     void OpenPendingPicture();
     void OnAbout();
     void OnExit();
+    void CreateToolTips();
     // Ends the connection, lets the channel's worker finish, and asks the
     // modal run to end with exit code 0.
     void EndRun();
@@ -120,6 +123,7 @@ private:
     int m_minPreviewWidth = 320;
     tk::CStatic m_previewFrame;
     tk::CStatic m_previewLabel;
+    CHtToolTip m_toolTip;
     DWORD m_windowThread = 0;
     // A picture handed over (command line, drop, second start) that waits
     // for this window to be enabled.

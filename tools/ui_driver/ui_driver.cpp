@@ -49,6 +49,12 @@
 //   ui_driver sample TITLE ID [INSET] print the mean brightness (0..765) and a
 //                                     hash of the control's pixels on the screen
 //                                     (its rectangle shrunk by INSET pixels)
+//   ui_driver glide TITLE ID [X Y]    move the real mouse along a path to child
+//                                     ID's centre, or to X, Y from its top-left
+//   ui_driver mouseclick TITLE ID [X Y]  the same, then a left click there
+//   ui_driver tip TEXT [ms]           wait for a visible HTML tooltip whose text
+//                                     contains TEXT; print its text and rectangle
+//   ui_driver notip - [ms]            wait until no HTML tooltip is visible
 //
 // TITLE is matched as a case-sensitive substring; exit code 0 on success,
 // 1 when the window or control was not found in time, 2 for bad arguments,
@@ -276,6 +282,44 @@ int DropFiles(HWND target, const std::vector<std::wstring>& paths) {
     return sent ? 0 : Fail("drop not answered");
 }
 
+// Real mouse input, as the user's hand makes it: the system routes it to
+// whatever window lies under the cursor.
+void MouseTo(int x, int y) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+void LeftClick() {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+struct TipSearch {
+    const char* text;
+    HWND found;
+};
+
+HWND FindTip(const char* text) {
+    TipSearch s{text, nullptr};
+    EnumWindows([](HWND w, LPARAM p) -> BOOL {
+        auto* ts = reinterpret_cast<TipSearch*>(p);
+        char cls[32] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (std::strcmp(cls, "CHtToolTip") != 0 || !IsWindowVisible(w)) return TRUE;
+        if (TitleOf(w).find(ts->text) == std::string::npos) return TRUE;
+        ts->found = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -388,6 +432,23 @@ int main(int argc, char** argv) {
             std::printf("%ld %ld %ld %ld\n", rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
         DeleteObject(rgn);
         return 0;
+    }
+    if (cmd == "tip" || cmd == "notip") {
+        if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
+        const char* text = cmd == "tip" ? title : "";
+        DWORD start = GetTickCount();
+        for (;;) {
+            HWND tip = FindTip(text);
+            if (cmd == "tip" && tip) {
+                RECT r{};
+                GetWindowRect(tip, &r);
+                std::printf("%s\n%ld %ld %ld %ld\n", TitleOf(tip).c_str(), r.left, r.top, r.right, r.bottom);
+                return 0;
+            }
+            if (cmd == "notip" && !tip) return 0;
+            if (GetTickCount() - start > waitMs) return Fail(cmd == "tip" ? "no tooltip" : "tooltip still shown");
+            Sleep(20);
+        }
     }
     if (cmd == "msgbox" || cmd == "peekbox") {
         if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
@@ -539,6 +600,28 @@ int main(int argc, char** argv) {
         if (!arg(5)) return 2;
         bool vertical = std::string(arg(4)) == "v";
         SendMessageA(ctl, vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(std::atoi(arg(5)), 0), 0);
+        return 0;
+    }
+    if (cmd == "glide" || cmd == "mouseclick") {
+        RECT r{};
+        GetWindowRect(ctl, &r);
+        int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        if (arg(5)) {
+            x = r.left + std::atoi(arg(4));
+            y = r.top + std::atoi(arg(5));
+        }
+        // Along a path, in small steps, as a hand moves.
+        POINT from{};
+        GetCursorPos(&from);
+        const int steps = 8;
+        for (int i = 1; i <= steps; ++i) {
+            MouseTo(from.x + (x - from.x) * i / steps, from.y + (y - from.y) * i / steps);
+            Sleep(15);
+        }
+        if (cmd == "mouseclick") {
+            Sleep(100);
+            LeftClick();
+        }
         return 0;
     }
     if (cmd == "drag") {
