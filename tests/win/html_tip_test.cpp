@@ -73,4 +73,33 @@ TEST(HtmlLabelTest, SetTextCleansAndGetTextFitsTheBuffer) {
     dlg.Destroy();
 }
 
+// The modal loop hands every queued message to the dialog's input filter
+// before the dialog's own handling.
+class FilteredDialog : public tk::CDialog {
+public:
+    FilteredDialog() : tk::CDialog(IDD_ABOUT) {}
+    int filtered = 0;
+protected:
+    BOOL OnInitDialog() override {
+        ::PostMessageA(Hwnd(), WM_APP + 7, 0, 0);
+        ::SetTimer(Hwnd(), 1, 3000, nullptr);  // without the filter, the run ends here
+        return TRUE;
+    }
+    std::optional<LRESULT> OnMessage(UINT msg, WPARAM, LPARAM) override {
+        if (msg == WM_TIMER) EndDialog(IDCANCEL);
+        return std::nullopt;
+    }
+    void OnLoopMessage(const MSG& msg) override {
+        if (msg.message != WM_APP + 7) return;
+        ++filtered;
+        EndDialog(IDOK);
+    }
+};
+
+TEST(HtToolTipTest, ModalLoopFeedsTheFilter) {
+    FilteredDialog dlg;
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.filtered, 1);
+}
+
 } // namespace
