@@ -1,12 +1,14 @@
 // TipHtml and TipEffects: the renderer and the drawing effects as the
 // tooltip window and the HTML label see them.
 //
-// Until the HTML renderer and the effect painter are part of the program,
-// this file stands in with the least that keeps the windows usable: the
-// text without its markup (line breaks kept) in the dialog font, solid and
-// gradient fills, and GDI blends. Each operation becomes a call of the real
-// class when that class arrives; nothing else changes.
+// The effects are the program's CEffectPainter. Until the HTML renderer is
+// part of the program, TipHtml stands in with the least that keeps the
+// windows usable: the text without its markup (line breaks kept) in the
+// dialog font. Each of its operations becomes a call of the renderer when
+// the renderer arrives; nothing else changes.
 #include "htmltip/TipDrawing_win.h"
+
+#include "htmltip/EffectPainter.h"
 
 #include "toolkit/Handles.h"
 
@@ -97,61 +99,26 @@ std::string TipHtml::GetResourceStringLine(int id, int line) const {
 
 // ------------------------------------------------------------------ effects
 
-struct TipEffects::Impl {};
+struct TipEffects::Impl {
+    CEffectPainter painter;
+};
 
 TipEffects::TipEffects() : m_impl(new Impl) {}
 TipEffects::~TipEffects() = default;
 
-namespace {
-
-void VerticalGradient(HDC dc, const RECT& r, COLORREF a, COLORREF b) {
-    TRIVERTEX v[2] = {
-        {r.left, r.top, static_cast<COLOR16>(GetRValue(a) << 8), static_cast<COLOR16>(GetGValue(a) << 8),
-         static_cast<COLOR16>(GetBValue(a) << 8), 0},
-        {r.right, r.bottom, static_cast<COLOR16>(GetRValue(b) << 8), static_cast<COLOR16>(GetGValue(b) << 8),
-         static_cast<COLOR16>(GetBValue(b) << 8), 0},
-    };
-    GRADIENT_RECT g{0, 1};
-    ::GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
-}
-
-} // namespace
-
 void TipEffects::FillEffect(HDC dc, int effect, const RECT& rect, COLORREF begin, COLORREF middle, COLORREF end,
-                            int, int) {
-    if (effect < 1 || effect > 15) {
-        tk::Brush brush(::CreateSolidBrush(begin));
-        ::FillRect(dc, &rect, brush.Get());
-        return;
-    }
-    RECT top = rect, bottom = rect;
-    top.bottom = bottom.top = rect.top + (rect.bottom - rect.top) / 2;
-    VerticalGradient(dc, top, begin, middle);
-    VerticalGradient(dc, bottom, middle, end);
+                            int granularity, int colouringPercent) {
+    m_impl->painter.FillEffect(dc, effect, rect, begin, middle, end, granularity, colouringPercent);
 }
-
 void TipEffects::TileBitmap(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                             int tileWidth, int tileHeight) {
-    if (tileWidth <= 0 || tileHeight <= 0) return;
-    for (int cx = 0; cx < width; cx += tileWidth)
-        for (int cy = 0; cy < height; cy += tileHeight)
-            ::BitBlt(dest, x + cx, y + cy, std::min(tileWidth, width - cx), std::min(tileHeight, height - cy), src,
-                     srcX, srcY, SRCCOPY);
+    m_impl->painter.TileBitmap(dest, x, y, width, height, src, srcX, srcY, tileWidth, tileHeight);
 }
-
-void TipEffects::DrawShadow(HDC dc, int x, int y, int width, int height, HBITMAP mask, bool, int, int) {
-    tk::MemoryDC mem(dc);
-    tk::ScopedSelect sel(mem.Get(), mask);
-    ::BitBlt(dc, x, y, width, height, mem.Get(), 0, 0, SRCAND);
+void TipEffects::DrawShadow(HDC dc, int x, int y, int width, int height, HBITMAP mask, bool soft, int blurWidth,
+                            int blurHeight) {
+    m_impl->painter.DrawShadow(dc, x, y, width, height, mask, soft, blurWidth, blurHeight);
 }
-
 void TipEffects::BlendConstant(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                                int percent) {
-    if (percent >= 100) {
-        ::BitBlt(dest, x, y, width, height, src, srcX, srcY, SRCCOPY);
-        return;
-    }
-    if (percent <= 0) return;
-    BLENDFUNCTION bf{AC_SRC_OVER, 0, static_cast<BYTE>(percent * 255 / 100), 0};
-    ::AlphaBlend(dest, x, y, width, height, src, srcX, srcY, width, height, bf);
+    m_impl->painter.BlendConstant(dest, x, y, width, height, src, srcX, srcY, percent);
 }
