@@ -1,103 +1,39 @@
-// TipHtml and TipEffects: the renderer and the drawing effects as the
-// tooltip window and the HTML label see them.
-//
-// The effects are the program's CEffectPainter. Until the HTML renderer is
-// part of the program, TipHtml stands in with the least that keeps the
-// windows usable: the text without its markup (line breaks kept) in the
-// dialog font. Each of its operations becomes a call of the renderer when
-// the renderer arrives; nothing else changes.
+// TipHtml and TipEffects: the HTML renderer and the drawing effects as the
+// tooltip window and the HTML label see them. Each call goes straight to
+// the program's CHtmlRenderer and CEffectPainter.
 #include "htmltip/TipDrawing_win.h"
 
 #include "htmltip/EffectPainter.h"
-
-#include "toolkit/Handles.h"
-
-#include <algorithm>
-#include <vector>
-
-namespace {
-
-// The text a person reads: tags dropped, <br> and line feeds kept as breaks.
-std::string VisibleText(const std::string& html) {
-    std::string out, tag;
-    bool inTag = false;
-    for (size_t i = 0; i < html.size(); ++i) {
-        char c = html[i];
-        if (!inTag && c == '<') {
-            if (i + 1 < html.size() && html[i + 1] == '<') { out += '<'; ++i; continue; }
-            inTag = true;
-            tag.clear();
-            continue;
-        }
-        if (inTag) {
-            if (c == '>') {
-                inTag = false;
-                if (tag.rfind("br", 0) == 0) out += "\r\n";
-            } else {
-                tag += c;
-            }
-            continue;
-        }
-        if (c != '\r') out += (c == '\n') ? std::string("\r\n") : std::string(1, c);
-    }
-    return out;
-}
-
-} // namespace
+#include "htmltip/HtmlRenderer.h"
 
 struct TipHtml::Impl {
-    std::string text;
-    std::string sheet;
-    int maxWidth = 0;
+    CHtmlRenderer renderer;
 };
 
 TipHtml::TipHtml() : m_impl(new Impl) {}
 TipHtml::~TipHtml() = default;
 
-SIZE TipHtml::Measure(HDC dc, const std::string& html) {
-    m_impl->text = VisibleText(html);
-    if (m_impl->text.empty()) return SIZE{0, 0};
-    HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
-    RECT r{0, 0, m_impl->maxWidth > 0 ? m_impl->maxWidth : 4000, 0};
-    UINT flags = DT_CALCRECT | DT_NOPREFIX | (m_impl->maxWidth > 0 ? DT_WORDBREAK : 0);
-    ::DrawTextA(dc, m_impl->text.c_str(), -1, &r, flags);
-    ::SelectObject(dc, old);
-    return SIZE{r.right - r.left + 1, r.bottom - r.top + 1};
+SIZE TipHtml::Measure(HDC dc, const std::string& html) { return m_impl->renderer.Measure(dc, html); }
+void TipHtml::DrawPrepared(HDC dc, const RECT& rect) { m_impl->renderer.DrawPrepared(dc, rect); }
+bool TipHtml::OnMouseMove(POINT p) { return m_impl->renderer.OnMouseMove(p); }
+void TipHtml::OnClick(POINT p) { m_impl->renderer.OnClick(p); }
+bool TipHtml::StepAnimation() { return m_impl->renderer.StepAnimation(); }
+void TipHtml::SetHoverNotify(HWND wnd, UINT message, LPARAM lParam) {
+    m_impl->renderer.SetHoverNotify(wnd, message, lParam);
 }
-
-void TipHtml::DrawPrepared(HDC dc, const RECT& rect) {
-    if (m_impl->text.empty()) return;
-    HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
-    int mode = ::SetBkMode(dc, TRANSPARENT);
-    COLORREF colour = ::SetTextColor(dc, RGB(0, 0, 0));
-    RECT r = rect;
-    ::DrawTextA(dc, m_impl->text.c_str(), -1, &r, DT_NOPREFIX | (m_impl->maxWidth > 0 ? DT_WORDBREAK : 0));
-    ::SetTextColor(dc, colour);
-    ::SetBkMode(dc, mode);
-    ::SelectObject(dc, old);
-}
-
-bool TipHtml::OnMouseMove(POINT) { return false; }
-void TipHtml::OnClick(POINT) {}
-bool TipHtml::StepAnimation() { return false; }
-void TipHtml::SetHoverNotify(HWND, UINT, LPARAM) {}
-void TipHtml::SetMaxWidth(int pixels) { m_impl->maxWidth = pixels; }
-void TipHtml::SetStyleSheet(const char* sheet) { m_impl->sheet = sheet ? sheet : ""; }
-std::string TipHtml::GetStyleSheet() const { return m_impl->sheet; }
-
-std::string TipHtml::GetResourceStringLine(int id, int line) const {
-    char buf[1024] = {};
-    int n = ::LoadStringA(::GetModuleHandleA(nullptr), static_cast<UINT>(id), buf, sizeof buf);
-    std::string s(buf, n > 0 ? n : 0);
-    for (int i = 0; i < line; ++i) {
-        size_t lf = s.find('\n');
-        if (lf == std::string::npos) return std::string();
-        s = s.substr(lf + 1);
+void TipHtml::SetMaxWidth(int pixels) { m_impl->renderer.SetMaxWidth(pixels); }
+void TipHtml::SetStyleSheet(const char* sheet) {
+    if (!sheet) {
+        m_impl->renderer.SetStyleSheet(nullptr);
+        return;
     }
-    return s.substr(0, s.find('\n'));
+    const std::string text(sheet);
+    m_impl->renderer.SetStyleSheet(&text);
 }
-
-// ------------------------------------------------------------------ effects
+std::string TipHtml::GetStyleSheet() const { return m_impl->renderer.GetStyleSheet(); }
+std::string TipHtml::GetResourceStringLine(int id, int line) const {
+    return m_impl->renderer.GetResourceStringLine(static_cast<unsigned>(id), line);
+}
 
 struct TipEffects::Impl {
     CEffectPainter painter;

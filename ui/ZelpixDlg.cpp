@@ -31,7 +31,7 @@ constexpr UINT kOpenPendingMessage = WM_APP + 2;
 const char kAboutText[] =
     "Quorvel Photos Desktop, Version 2.41, Quorvel <br>"
     "<a href=\"https://www.quorvel.example/\">www.quorvel.example</a><br>"
-    "&copy; Quorvel. Every right to this program is the maker's.";
+    "&copy; Quorvel. All rights belong to the maker.";
 
 class CAboutDlg : public tk::CDialog {
 public:

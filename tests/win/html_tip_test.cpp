@@ -73,8 +73,8 @@ TEST(HtmlLabelTest, SetTextCleansAndGetTextFitsTheBuffer) {
     dlg.Destroy();
 }
 
-// The modal loop hands every queued message to the dialog's input filter
-// before the dialog's own handling.
+// The modal loop hands every queued message to the dialog (where the main
+// dialog feeds its tooltips) before the dialog's own handling.
 class FilteredDialog : public tk::CDialog {
 public:
     FilteredDialog() : tk::CDialog(IDD_ABOUT) {}
@@ -89,10 +89,11 @@ protected:
         if (msg == WM_TIMER) EndDialog(IDCANCEL);
         return std::nullopt;
     }
-    void OnLoopMessage(const MSG& msg) override {
-        if (msg.message != WM_APP + 7) return;
+    bool PreTranslateMessage(MSG& msg) override {
+        if (msg.message != WM_APP + 7) return false;
         ++filtered;
         EndDialog(IDOK);
+        return true;
     }
 };
 
