@@ -18,7 +18,7 @@ expect_tip() {
   local out
   # On a loaded machine a move can reach the program late; a second, small
   # move over the same button (as a hand makes) must then show the tip.
-  out="$(drv tip "$2" 3000)" || { drv hover "$MAIN" "$1" 9 9; out="$(drv tip "$2" 5000)"; } \
+  out="$(drv tip "$2" 3000)" || { drv glide "$MAIN" "$1" 9 9; out="$(drv tip "$2" 5000)"; } \
     || fail "no tip '$2' over $1 (shown: $(drv tip "" 100 | head -n 1))"
   expect_eq "$(head -n 1 <<<"$out")" "$2" "tip over $1"
   TIP_RECT="$(sed -n 2p <<<"$out")"
