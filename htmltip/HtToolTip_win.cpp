@@ -557,6 +557,14 @@ LRESULT CHtToolTip::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (wp == TipTimerAnimation) {
             if (WindowVisible() && m_ctl.State() == TipShown && m_renderer.StepAnimation())
                 Repaint(m_ctl.Transparency());
+            // A tip shown by the mouse goes when the cursor leaves the owner's
+            // windows: the owner hears of no move outside them.
+            POINT p{};
+            ::GetCursorPos(&p);
+            HWND under = ::WindowFromPoint(p);
+            if (m_ctl.CurrentMode() == 0 && (WindowVisible() || m_ctl.PendingTool() != 0) && under != m_hwnd &&
+                under != m_owner && !::IsChild(m_owner, under))
+                m_ctl.CursorLeft();
         } else {
             m_ctl.OnTimer(static_cast<int>(wp));
         }

@@ -384,6 +384,12 @@ void TipController::FadeOutEnd() {
     }
 }
 
+void TipController::CursorLeft() {
+    ForgetCurrent();
+    m_host.StopTimer(TipTimerInitial);
+    Hide();
+}
+
 void TipController::HideNow() {
     m_state = TipHidden;
     m_pendingMode = m_currentMode = 0;

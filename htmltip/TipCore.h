@@ -236,6 +236,9 @@ public:
     void ShowAtPoint(TipPoint screen, const std::string& text, int showMode = 1);
     void Hide();
     void HideNow();
+    // The cursor left the owner's windows, where no mouse message tells of
+    // it: as a move onto no window at all.
+    void CursorLeft();
     void OnTimer(int id);
     // The window painted: the pending tool became the current one.
     void OnPainted();

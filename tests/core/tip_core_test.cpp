@@ -227,6 +227,10 @@ TEST_F(ControllerFixture, HoverShowsAfterDelaySwitchesAndHides) {
     win.Fire(ctl, TipTimerInitial);
     EXPECT_EQ(win.shown.back(), "Connect to device");
 
+    ctl.CursorLeft();  // out of the owner's windows
+    EXPECT_FALSE(win.visible);
+    win.Move(ctl, 2, {41, 10});
+    win.Fire(ctl, TipTimerInitial);
     ctl.HideNow();  // a click or a key
     EXPECT_FALSE(win.visible);
     EXPECT_EQ(ctl.State(), TipHidden);
@@ -234,13 +238,13 @@ TEST_F(ControllerFixture, HoverShowsAfterDelaySwitchesAndHides) {
 
     win.Move(ctl, 3, {80, 10});  // a window without a text shows nothing
     win.Fire(ctl, TipTimerInitial);
-    EXPECT_EQ(win.shown.size(), 2u);
+    EXPECT_EQ(win.shown.size(), 3u);
     EXPECT_EQ(ctl.State(), TipHidden);
 
     win.Move(ctl, 1, {11, 10});
     win.cursor = {12, 10};  // the cursor moved on before the delay ended
     win.Fire(ctl, TipTimerInitial);
-    EXPECT_EQ(win.shown.size(), 2u);
+    EXPECT_EQ(win.shown.size(), 3u);
 }
 
 TEST_F(ControllerFixture, FadesAndPendingShowAndAutoHide) {
