@@ -1,23 +1,35 @@
-// Benchmark of the main window on a big photo, each figure next to a
+// Benchmark of the main window on big photos, each figure next to a
 // reference measured in the same run:
 //   start-up: creating and showing the main dialog, against creating and
 //     showing the small About dialog;
-//   open: loading a picture and drawing its preview, against GDI+ decoding
-//     the same file alone;
-//   zoom: one Zoom in step, against the same decode.
-// Usage: app_bench.exe PICTURE [rounds]
+// and for each picture given (a 24-megapixel and a 200-megapixel photo):
+//   first open: the first Open of the picture in this process, its decode
+//     included, until the preview is drawn, against a bare GDI+ decode of
+//     the same file (pixels locked out as 32-bit ARGB) taken just before;
+//   re-open: the same file opened again (its pixels are kept);
+//   zoom step: one Zoom out, which changes the target size, until the
+//     preview is drawn, against rendering the whole picture at that size
+//     into one bitmap, the way the preview did before it drew only the part
+//     behind the screen;
+//   pan step: one mouse move of a drag over the picture, which moves it one
+//     line step on both axes and repaints;
+//   memory: the process's peak and what is kept once the picture is shown.
+// Each timed step is checked to have done its work (the size changed, the
+// picture moved); a step that did not is reported as such.
+// Usage: app_bench.exe PICTURE...
+#include "imaging/ImageOps.h"
 #include "resources/resource.h"
 #include "toolkit/App.h"
 #include "toolkit/Dialog.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Text.h"
 #include "ui/ZelpixDlg.h"
 
 #include <gdiplus.h>
+#include <psapi.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,20 +48,26 @@ void Pump() {
     }
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double DecodeOnce(const std::string& path) {
+// GDI+ decode of the file, its pixels locked out as 32-bit ARGB.
+double BareDecode(const std::string& path, bool* ok) {
     double t0 = Now();
     std::wstring wide = tk::ToWide(path);
     Gdiplus::Bitmap bitmap(wide.c_str(), FALSE);
     Gdiplus::Rect all(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
     Gdiplus::BitmapData data{};
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) == Gdiplus::Ok)
-        bitmap.UnlockBits(&data);
+    *ok = bitmap.GetLastStatus() == Gdiplus::Ok &&
+          bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) == Gdiplus::Ok;
+    if (*ok) bitmap.UnlockBits(&data);
     return Now() - t0;
+}
+
+double MegaBytes(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+PROCESS_MEMORY_COUNTERS Memory() {
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc);
+    return pmc;
 }
 
 // The application object registers the main window for the panes.
@@ -57,63 +75,123 @@ class BenchApp : public tk::CWinApp {};
 BenchApp g_app;
 
 void Print(const char* what, double ours, const char* reference, double ref) {
-    std::printf("%-28s %9.1f ms   %-34s %9.1f ms   ratio %5.2f\n", what, ours, reference, ref, ref > 0 ? ours / ref : 0.0);
+    std::printf("  %-26s %9.1f ms   %-34s %9.1f ms   ratio %6.3f\n", what, ours, reference, ref,
+                ref > 0 ? ours / ref : 0.0);
 }
 
-} // namespace
+RECT PaneRect(HWND pane) {
+    RECT r{};
+    ::GetWindowRect(pane, &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(pane), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: app_bench PICTURE [rounds]\n");
+        std::fprintf(stderr, "usage: app_bench PICTURE...\n");
         return 2;
     }
-    std::string picture = argv[1];
-    int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
 
-    std::vector<double> startMain, startAbout, open, zoom, decode;
-    for (int round = 0; round < rounds; ++round) {
-        {
-            double t0 = Now();
-            tk::CDialog about(IDD_ABOUT);
-            about.Create(nullptr);
-            about.Show(true);
-            ::UpdateWindow(about.Hwnd());
-            Pump();
-            startAbout.push_back(Now() - t0);
-        }
-        double t0 = Now();
-        CZelpixDlg dlg;
-        g_app.SetMainWindow(&dlg);
-        dlg.Create(nullptr);
-        dlg.Show(true);
-        ::UpdateWindow(dlg.Hwnd());
+    double t0 = Now();
+    {
+        tk::CDialog about(IDD_ABOUT);
+        about.Create(nullptr);
+        about.Show(true);
+        ::UpdateWindow(about.Hwnd());
         Pump();
-        startMain.push_back(Now() - t0);
+    }
+    const double startAbout = Now() - t0;
+    t0 = Now();
+    CZelpixDlg dlg;
+    g_app.SetMainWindow(&dlg);
+    dlg.Create(nullptr);
+    dlg.Show(true);
+    ::UpdateWindow(dlg.Hwnd());
+    Pump();
+    const double startMain = Now() - t0;
+    std::printf("start-up (cold, once)\n");
+    Print("main window shown", startMain, "About dialog shown", startAbout);
+
+    HWND screenPane = ::GetDlgItem(dlg.Hwnd(), IDD_DEVICE_OUT);
+    HWND realPane = ::GetDlgItem(screenPane, IDD_REAL_PICT);
+    int failures = 0;
+    auto check = [&failures](bool done, const char* what) {
+        if (!done) {
+            std::printf("  !! %s did not do its work\n", what);
+            ++failures;
+        }
+    };
+    double zoom24 = 0.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string picture = argv[i];
+        bool decoded = false;
+        const double bare = BareDecode(picture, &decoded);
+        check(decoded, "bare decode");
 
         t0 = Now();
         dlg.LoadPicture(picture);
         dlg.RefreshPreview();
         Pump();
-        open.push_back(Now() - t0);
+        const double firstOpen = Now() - t0;
+        const int w = dlg.Picture().targetRect.Width(), h = dlg.Picture().targetRect.Height();
+        std::printf("%s: %d x %d (%.1f megapixels)\n", picture.c_str(), w, h, w * static_cast<double>(h) / 1e6);
+        check(w > 0 && h > 0, "first open");
+        Print("first open (cold, decode)", firstOpen, "bare GDI+ decode of the file", bare);
+        const PROCESS_MEMORY_COUNTERS afterOpen = Memory();
 
         t0 = Now();
-        dlg.Send(WM_COMMAND, MAKEWPARAM(IDC_ZOOM_IN, BN_CLICKED), 0);
+        dlg.LoadPicture(picture);
+        dlg.RefreshPreview();
         Pump();
-        zoom.push_back(Now() - t0);
+        const double reopen = Now() - t0;
+        Print("re-open (pixels kept)", reopen, "bare GDI+ decode of the file", bare);
 
-        decode.push_back(DecodeOnce(picture));
-        g_app.SetMainWindow(nullptr);
+        t0 = Now();
+        dlg.Send(WM_COMMAND, MAKEWPARAM(IDC_ZOOM_OUT, BN_CLICKED), 0);
+        Pump();
+        const double zoom = Now() - t0;
+        const int zw = dlg.Picture().targetRect.Width(), zh = dlg.Picture().targetRect.Height();
+        const RECT zoomed = PaneRect(realPane);
+        check(zw == w - w / 10 && zh == h - h / 10 && zoomed.right - zoomed.left == zw, "zoom out");
+        // The preview before it drew only the visible part: the whole
+        // picture rendered at the new size into one bitmap.
+        double full = 0.0;
+        {
+            tk::WindowDC dc(realPane);
+            t0 = Now();
+            HDC rendered = RenderPictureFitted(picture, dc.Get(), RECT{0, 0, zw, zh}, 0, kPixelFormat24bppRGB);
+            full = Now() - t0;
+            check(rendered != nullptr, "full render");
+            ReleaseRenderedDC(rendered);
+        }
+        Print("zoom out step", zoom, "whole picture rendered at the size", full);
+        if (i == 1) zoom24 = zoom;
+        else Print("zoom out step", zoom, "zoom out step of the first picture", zoom24);
+
+        ::SendMessageA(realPane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+        t0 = Now();
+        ::SendMessageA(realPane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(90, 90));
+        Pump();
+        const double pan = Now() - t0;
+        ::SendMessageA(realPane, WM_LBUTTONUP, 0, MAKELPARAM(90, 90));
+        const RECT panned = PaneRect(realPane);
+        check(panned.left == zoomed.left - 5 && panned.top == zoomed.top - 5, "pan by drag");
+        Print("pan step by drag", pan, "zoom out step", zoom);
+
+        const PROCESS_MEMORY_COUNTERS now = Memory();
+        std::printf("  memory: peak %.0f MB private (%.0f MB working set); kept after open %.0f MB; "
+                    "the picture as 32-bit pixels %.0f MB\n",
+                    MegaBytes(now.PeakPagefileUsage), MegaBytes(now.PeakWorkingSetSize),
+                    MegaBytes(afterOpen.PagefileUsage), w * 4.0 * h / (1024.0 * 1024.0));
     }
-    const LPCSTR name = picture.c_str();
-    std::printf("picture %s, %d rounds, medians\n", name, rounds);
-    Print("start-up to window shown", Median(startMain), "About dialog shown", Median(startAbout));
-    Print("open until preview drawn", Median(open), "GDI+ decode of the same file", Median(decode));
-    Print("one zoom step", Median(zoom), "GDI+ decode of the same file", Median(decode));
+    g_app.SetMainWindow(nullptr);
     Gdiplus::GdiplusShutdown(token);
-    return 0;
+    return failures == 0 ? 0 : 1;
 }

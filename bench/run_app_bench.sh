@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Builds (if needed) and runs app_bench under Wine on a 24-megapixel
-# photo-like JPEG made with ImageMagick.
+# (6000 x 4000) and a 200-megapixel (16320 x 12240) JPEG, made by streaming
+# rows into cjpeg, and prints the ratios the preview is held to:
+#   a zoom step at 200 MP within 2x the step at 24 MP;
+#   a zoom step at 24 MP at most a tenth of the whole-picture render;
+#   a first open at most 1.15x the bare decode.
 # Usage: bench/run_app_bench.sh [build-dir]   (default build/win)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -10,11 +14,30 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" -j"${QUORVEL_JOBS:-2}" --target app_bench >/dev/null
-photo="$root/build/bench/photo24mp.jpg"
-mkdir -p "$(dirname "$photo")"
-if [ ! -f "$photo" ]; then
-  /usr/bin/convert -size 6000x4000 plasma:fractal -blur 0x2 -quality 90 "$photo"
-fi
+dir="$root/build/bench"
+mkdir -p "$dir"
+photos=()
+for size in 6000x4000 16320x12240; do
+  photo="$dir/stream-$size.jpg"
+  if [ ! -f "$photo" ]; then
+    python3 "$root/tests/e2e/stream_picture.py" "${size%x*}" "${size#*x}" | /usr/bin/cjpeg -quality 85 >"$photo.tmp"
+    mv "$photo.tmp" "$photo"
+  fi
+  photos+=("$(winepath -w "$photo" 2>/dev/null || echo "Z:$photo" | tr / '\\')")
+done
 export WINEPREFIX="${QUORVEL_WINEPREFIX:-$build/wineprefix}"
 cd "$build/bin"
-exec "$root/scripts/wine-run" "$build/bin/app_bench.exe" "$(winepath -w "$photo" 2>/dev/null || echo "Z:$photo" | tr / '\\')" "${2:-3}"
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+"$root/scripts/wine-run" "$build/bin/app_bench.exe" "${photos[@]}" | tr -d '\r' | tee "$out"
+# Ratios against the targets, from the figures above.
+awk '
+  /^[^ ]/ && /megapixels/ { n++ }
+  /first open/ { first[n] = $(NF) }
+  /zoom out step .*whole picture/ { full[n] = $(NF) ; for (i = 1; i <= NF; i++) if ($i == "ms") { zoom[n] = $(i - 1); break } }
+  END {
+    printf "targets:\n"
+    printf "  zoom step 200 MP / 24 MP       %6.2f  (target <= 2)\n", zoom[2] / zoom[1]
+    printf "  zoom step 24 MP / whole render %6.3f  (target <= 0.1)\n", full[1]
+    printf "  first open / bare decode       %6.3f  %6.3f  (target <= 1.15)\n", first[1], first[2]
+  }' "$out"

@@ -89,6 +89,16 @@ std::array<Rect, 4> ScreenHoleBands(Size window, Point offset, Size screen) {
     }};
 }
 
+Rect PicturePartToPaint(const Rect& pane, const Rect& client, const Rect& dirty) {
+    const int64_t left = std::max({int64_t{pane.left}, int64_t{client.left}, int64_t{dirty.left}});
+    const int64_t top = std::max({int64_t{pane.top}, int64_t{client.top}, int64_t{dirty.top}});
+    const int64_t right = std::min({int64_t{pane.right}, int64_t{client.right}, int64_t{dirty.right}});
+    const int64_t bottom = std::min({int64_t{pane.bottom}, int64_t{client.bottom}, int64_t{dirty.bottom}});
+    if (left >= right || top >= bottom) return Rect{};
+    return Rect{Saturate(left - pane.left), Saturate(top - pane.top), Saturate(right - pane.left),
+                Saturate(bottom - pane.top)};
+}
+
 std::array<Rect, 4> WhiteBandsAround(const Rect& r, const Rect& k) {
     return {{
         Rect{0, 0, k.right, r.top},              // above
@@ -181,8 +191,6 @@ bool FitTargetIntoBox(Size target, Size box, Size* result) {
     if (box.width <= 10 || box.height <= 10) return false;
     const Rect fit = FitRect(target, box);
     if (fit.IsEmpty()) return false;
-    const int64_t pixels = static_cast<int64_t>(fit.Width()) * fit.Height();
-    if (pixels > kMaxTargetPixels) return false;
     if (result) *result = Size{fit.Width(), fit.Height()};
     return true;
 }

@@ -92,6 +92,13 @@ std::array<Rect, 4> ScreenHoleBands(Size window, Point screenOffset, Size screen
 // filling an inverted rectangle paints nothing.
 std::array<Rect, 4> WhiteBandsAround(const Rect& picture, const Rect& client);
 
+// The part of the picture pane to draw for one paint: `dirty` clipped to the
+// screen `client` and to the picture pane `pane` (all three in the same
+// window's coordinates), returned in the picture's own coordinates, where
+// (0, 0) is the pane's corner, as the prepared crop counts them. Empty when
+// nothing of the picture is to be drawn.
+Rect PicturePartToPaint(const Rect& pane, const Rect& client, const Rect& dirty);
+
 // Where a picture of the target size sits on the screen when it is shown
 // (centred; negative offsets when it is larger), and the scroll ranges that
 // let it pan by its overhang.
@@ -158,16 +165,10 @@ inline bool ScrollsOnAxis(int paneExtent, int screenExtent) { return paneExtent 
 Size ZoomIn(Size target);
 Size ZoomOut(Size target);
 
-// The largest target we agree to show or prepare: the preview holds the
-// whole picture at its target size, so a box typed in the Image size dialog
-// must not make it unbounded. 2^26 pixels keeps a 6000 x 4000 photo (and its
-// zoom steps up to the 2500 rule) while refusing sizes no bitmap could hold.
-constexpr long long kMaxTargetPixels = 1LL << 26;
-
 // Applies the Image size dialog: the current target fitted, aspect kept, into
 // box (width x height). Returns false and leaves *result alone when either box
-// side is 10 or less, when the fit is empty, or when the fitted size exceeds
-// kMaxTargetPixels.
+// side is 10 or less or when the fit is empty. There is no upper bound: the
+// preview renders only the part of the picture behind the screen.
 bool FitTargetIntoBox(Size target, Size box, Size* result);
 
 // ---------------------------------------------------------------------------

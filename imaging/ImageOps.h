@@ -5,8 +5,10 @@
 // when they shrink.
 #pragma once
 #include "imaging/Geometry.h"
+#include "imaging/Resample.h"
 #include "toolkit/Win.h"
 
+#include <memory>
 #include <string>
 
 // GDI+ pixel-format codes used by the program.
@@ -28,11 +30,32 @@ int FindEncoder(const wchar_t* mimeType, CLSID* clsid);
 
 // Pictures are decoded by the imaging service after their header has been
 // checked against our bounds (imaging/PictureHeader.h: each side at most
-// 65535, at most 2^27 pixels, files up to 1 GB); a file beyond them is
-// treated like one that cannot be decoded. The decoded pixels of the last
-// picture are kept while its file stays the same (same path, size and
-// modification time), so zooming and resizing do not decode it again; a file
-// that changed on disk is decoded afresh.
+// 65535, at most 2^28 pixels, files up to 1 GB); a file beyond them, or one
+// whose pixels cannot get memory, is treated like one that cannot be
+// decoded. The decoded pixels of the last picture are the one copy of it the
+// program keeps (the service's own bitmap is released once they are copied
+// out), while its file stays the same (same path, size and modification
+// time), so zooming, panning and resizing do not decode it again; a file that
+// changed on disk is decoded afresh.
+
+// The decoded pixels, shared between the kept copy and the preview that
+// draws from it.
+struct DecodedPicture;
+using DecodedPictureRef = std::shared_ptr<const DecodedPicture>;
+
+// The decoded picture of a file (decoding it unless it is kept); null when it
+// cannot be decoded.
+DecodedPictureRef OpenDecodedPicture(const std::string& path);
+// A decoded picture made from pixels in memory (for tests and tools).
+DecodedPictureRef MakeDecodedPicture(imaging::PixelBuffer pixels);
+imaging::Size DecodedPictureSize(const DecodedPictureRef& picture);
+
+// Draws at (x, y) of `dc` the part `window` (in the target's coordinates) of
+// the picture fitted and centred on white in a target of `target` size:
+// exactly the pixels RenderPictureFitted gives there, at the cost of the
+// window alone. False, drawing nothing, when the part cannot be rendered.
+bool DrawFittedPart(HDC dc, int x, int y, const DecodedPicture& picture, imaging::Size target,
+                    const imaging::Rect& window);
 
 // The picture at its own size on white, as a device-dependent bitmap the
 // caller owns; null when the file cannot be decoded.
@@ -46,9 +69,11 @@ SIZE GetBitmapSize(HBITMAP bitmap);
 HDC RenderPictureFitted(const std::string& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
 // As above, with the whole bitmap stretched over the target.
 HDC RenderBitmapStretched(HBITMAP bitmap, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
-// Both return null, and make nothing, for an empty target or one beyond the
-// display bound (a side above 2^24 or more than kMaxTargetPixels pixels); a
-// picture that cannot be decoded gives an all-white bitmap.
+// Both return null, and make nothing, for an empty target or one the
+// resampler refuses (a side above 2^24 or more than 2^28 pixels) or that gets
+// no memory; a picture that cannot be decoded gives an all-white bitmap. The
+// preview does not use them for the picture: it draws only the visible part
+// (DrawFittedPart).
 
 // Deletes a DC made by the two functions above together with its bitmap.
 void ReleaseRenderedDC(HDC dc);
@@ -62,7 +87,7 @@ bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& p
                           std::string* writtenPath);
 // It writes nothing, leaves no file under that name and returns false when
 // the picture cannot be decoded, the placed picture or the screen has no
-// area, the crop is larger than 65535 on a side or than kMaxTargetPixels, the
+// area, the crop is larger than 65535 on a side or than 2^28 pixels, the
 // pixel format cannot be made, or the save fails. Two exceptions to "leaves
 // no file": an empty output folder touches nothing at all, and a picture
 // that is itself the output file (opened from the Sent Pictures folder) is

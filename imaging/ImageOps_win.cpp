@@ -36,6 +36,12 @@
 #include <new>
 #include <vector>
 
+struct DecodedPicture {
+    imaging::PixelBuffer pixels;  // opaque BGRA; transparency already composited over white
+    float dpiX = 96.0f;
+    float dpiY = 96.0f;
+};
+
 namespace {
 
 using imaging::ConstPixelView;
@@ -45,12 +51,7 @@ using imaging::PixelView;
 // The largest crop the JPEG format can hold on a side.
 constexpr int kMaxJpegSide = 65535;
 
-struct DecodedPicture {
-    PixelBuffer pixels;  // opaque BGRA; transparency already composited over white
-    float dpiX = 96.0f;
-    float dpiY = 96.0f;
-};
-using PicturePtr = std::shared_ptr<const DecodedPicture>;
+using PicturePtr = DecodedPictureRef;
 
 struct FileStamp {
     std::uint64_t size = 0;
@@ -159,7 +160,10 @@ PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) 
     } releaser{stream};
 
     auto picture = std::make_shared<DecodedPicture>();
+    bool opaque = false;
     {
+        // The service's bitmap lives only until our copy is taken: the kept
+        // pixels are the one copy of the picture.
         Gdiplus::Bitmap bitmap(stream, FALSE);  // no embedded colour management
         if (bitmap.GetLastStatus() != Gdiplus::Ok) return nullptr;
         const UINT w = bitmap.GetWidth(), h = bitmap.GetHeight();
@@ -172,13 +176,17 @@ PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) 
             return nullptr;
         }
         if (!CopyPixels(bitmap, picture->pixels)) return nullptr;
+        const Gdiplus::PixelFormat format = bitmap.GetPixelFormat();
+        opaque = format == PixelFormat24bppRGB || format == PixelFormat48bppRGB;
         const float dx = bitmap.GetHorizontalResolution(), dy = bitmap.GetVerticalResolution();
         if (dx > 0.0f && dy > 0.0f) {
             picture->dpiX = dx;
             picture->dpiY = dy;
         }
     }
-    imaging::FlattenOverWhite(picture->pixels.MutableView());
+    // Formats without alpha come out opaque already; the pass over every
+    // pixel of a big photo is saved.
+    if (!opaque) imaging::FlattenOverWhite(picture->pixels.MutableView());
     return picture;
 }
 
@@ -360,7 +368,7 @@ bool TargetSize(const RECT& target, int* width, int* height) {
     const long long w = static_cast<long long>(target.right) - target.left;
     const long long h = static_cast<long long>(target.bottom) - target.top;
     if (w <= 0 || h <= 0 || w > imaging::kMaxSide || h > imaging::kMaxSide) return false;
-    if (w * h > imaging::kMaxTargetPixels) return false;
+    if (w * h > imaging::kMaxOutputPixels) return false;
     *width = static_cast<int>(w);
     *height = static_cast<int>(h);
     return true;
@@ -467,6 +475,43 @@ bool GetPictureSize(const std::string& path, SIZE* size) {
     return picture != nullptr;
 }
 
+DecodedPictureRef OpenDecodedPicture(const std::string& path) { return GetDecodedPicture(path); }
+
+DecodedPictureRef MakeDecodedPicture(PixelBuffer pixels) {
+    auto picture = std::make_shared<DecodedPicture>();
+    picture->pixels = std::move(pixels);
+    return picture;
+}
+
+imaging::Size DecodedPictureSize(const DecodedPictureRef& picture) {
+    return picture ? imaging::Size{picture->pixels.width, picture->pixels.height} : imaging::Size{};
+}
+
+bool DrawFittedPart(HDC dc, int x, int y, const DecodedPicture& picture, imaging::Size target,
+                    const imaging::Rect& window) {
+    PixelBuffer part;
+    try {
+        part.width = window.Width();
+        part.height = window.Height();
+        if (part.width <= 0 || part.height <= 0 ||
+            static_cast<long long>(part.width) * part.height > imaging::kMaxOutputPixels)
+            return false;
+        part.bgra.resize(static_cast<std::size_t>(part.width) * part.height * 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!imaging::ResampleFittedWindowInto(picture.pixels.View(), target, window, part.MutableView())) return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = part.width;
+    info.bmiHeader.biHeight = -part.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return ::SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(part.width), static_cast<DWORD>(part.height), 0, 0, 0,
+                               static_cast<UINT>(part.height), part.bgra.data(), &info, DIB_RGB_COLORS) != 0;
+}
+
 void ForgetDecodedPicture() {
     PictureCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.lock);
@@ -554,7 +599,7 @@ bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& p
         imaging::Size{screenWidth, screenHeight});
     if (crop.IsEmpty()) return fail();
     const int cw = crop.Width(), ch = crop.Height();
-    if (cw > kMaxJpegSide || ch > kMaxJpegSide || static_cast<long long>(cw) * ch > imaging::kMaxTargetPixels)
+    if (cw > kMaxJpegSide || ch > kMaxJpegSide || static_cast<long long>(cw) * ch > imaging::kMaxOutputPixels)
         return fail();
 
     PicturePtr picture = GetDecodedPicture(picturePath);

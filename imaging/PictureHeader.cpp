@@ -72,6 +72,18 @@ bool IsStartOfFrame(std::uint8_t m) {
     return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
 }
 
+// The offset of the next 0xFF byte at or after `pos`, or the end of the data.
+std::uint64_t NextFF(ByteSource& s, std::uint64_t pos) {
+    std::uint8_t chunk[4096];
+    for (;;) {
+        const std::size_t n = s.ReadAt(pos, chunk, sizeof chunk);
+        if (n == 0) return s.Size();
+        if (const void* ff = std::memchr(chunk, 0xFF, n))
+            return pos + static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(ff) - chunk);
+        pos += n;
+    }
+}
+
 bool ReadJpeg(ByteSource& s, PictureHeader* header) {
     const std::uint64_t size = s.Size();
     std::uint64_t pos = 2;  // behind SOI
@@ -80,7 +92,12 @@ bool ReadJpeg(ByteSource& s, PictureHeader* header) {
     for (int guard = 0; guard < 1000000 && pos < size; ++guard) {
         std::uint8_t m[2];
         if (!ReadExact(s, pos, m, 2)) return false;
-        if (m[0] != 0xFF) return false;  // garbage between segments
+        if (m[0] != 0xFF) {
+            // Stray bytes between segments: skipped up to the next 0xFF, as
+            // common decoders do.
+            pos = NextFF(s, pos + 1);
+            continue;
+        }
         if (m[1] == 0xFF) { ++pos; continue; }  // fill byte
         const std::uint8_t marker = m[1];
         pos += 2;

@@ -59,14 +59,15 @@ struct PictureHeader {
 bool ReadPictureHeader(ByteSource& source, PictureHeader* header);
 
 // Our bounds for decoding a picture: each side at most 65535 (the largest
-// JPEG there can be, and what the imaging service handles everywhere), and
-// at most 2^27 pixels (134 million: a 16384 x 8192 picture; 512 MB as 32-bit
-// pixels), which leaves every camera picture decodable while a forged header
-// cannot make us allocate more.
+// JPEG there can be, and what the imaging service handles everywhere), and,
+// in the 64-bit program, at most 2^28 pixels (268 million: the 16320 x 12240
+// of a 200-megapixel phone camera fits; 1 GB as 32-bit pixels). A 32-bit
+// program has no room for that and keeps 2^27. A forged header cannot make
+// us allocate more than this.
 constexpr std::uint32_t kMaxPictureSide = 65535;
-constexpr std::uint64_t kMaxPicturePixels = 1ULL << 27;
+constexpr std::uint64_t kMaxPicturePixels = sizeof(void*) >= 8 ? (1ULL << 28) : (1ULL << 27);
 // A file larger than this is not read at all (an uncompressed picture at the
-// pixel bound is at most 512 MB).
+// pixel bound is at most 1 GB).
 constexpr std::uint64_t kMaxPictureFileBytes = 1ULL << 30;
 
 bool IsDecodableSize(std::uint32_t width, std::uint32_t height);

@@ -6,6 +6,7 @@
 // mouse.
 #pragma once
 #include "imaging/Geometry.h"
+#include "imaging/ImageOps.h"
 #include "toolkit/Dialog.h"
 
 class CRealPictDlg : public tk::CDialog {
@@ -13,11 +14,15 @@ public:
     CRealPictDlg();
     ~CRealPictDlg() override;
 
-    // Takes a memory DC made by the image operations (with its bitmap) and
-    // releases the one held before.
-    void SetPicture(HDC picture);
+    // The decoded picture to show fitted at `target` size (null: none); the
+    // pane holds no rendered copy of it. On every paint only the part that
+    // lies behind the screen hole is rendered.
+    void SetPicture(DecodedPictureRef picture, imaging::Size target);
     bool HasPicture() const { return m_picture != nullptr; }
-    HDC Picture() const { return m_picture; }
+    // Paints into `dc` the part of the picture inside `dirty`: `pane` is this
+    // pane's rectangle and `screen` the device-screen pane's client area, all
+    // in the coordinates of `dc`'s window. White where nothing can be drawn.
+    void PaintPart(HDC dc, const imaging::Rect& pane, const imaging::Rect& screen, const imaging::Rect& dirty) const;
 
 protected:
     std::optional<LRESULT> OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -25,7 +30,8 @@ protected:
     void OnCancel() override {}
 
 private:
-    HDC m_picture = nullptr;
+    DecodedPictureRef m_picture;
+    imaging::Size m_target;
     HCURSOR m_cursor = nullptr;
     POINT m_dragAnchor{-1, -1};
 };

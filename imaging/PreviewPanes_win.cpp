@@ -34,11 +34,21 @@ RECT RectInParent(HWND wnd) {
 
 CRealPictDlg::CRealPictDlg() : tk::CDialog(IDD_REAL_PICT) {}
 
-CRealPictDlg::~CRealPictDlg() { SetPicture(nullptr); }
+CRealPictDlg::~CRealPictDlg() = default;
 
-void CRealPictDlg::SetPicture(HDC picture) {
-    if (m_picture) ReleaseRenderedDC(m_picture);
-    m_picture = picture;
+void CRealPictDlg::SetPicture(DecodedPictureRef picture, imaging::Size target) {
+    m_picture = std::move(picture);
+    m_target = target;
+}
+
+void CRealPictDlg::PaintPart(HDC dc, const imaging::Rect& pane, const imaging::Rect& screen,
+                             const imaging::Rect& dirty) const {
+    const imaging::Rect part = imaging::PicturePartToPaint(pane, screen, dirty);
+    if (part.IsEmpty()) return;
+    const int x = pane.left + part.left, y = pane.top + part.top;
+    if (m_picture && DrawFittedPart(dc, x, y, *m_picture, m_target, part)) return;
+    RECT white{x, y, x + part.Width(), y + part.Height()};
+    ::FillRect(dc, &white, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
 std::optional<LRESULT> CRealPictDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -51,11 +61,16 @@ std::optional<LRESULT> CRealPictDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // The device-screen pane draws this pane's content too; drawing it
         // here as well keeps it right when only this pane is uncovered.
         tk::PaintDC paint(Hwnd());
-        RECT c = ClientRect();
-        if (m_picture)
-            ::BitBlt(paint.Get(), 0, 0, c.right, c.bottom, m_picture, 0, 0, SRCCOPY);
-        else
-            ::FillRect(paint.Get(), &c, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        const RECT c = ClientRect();
+        // Only what lies behind the screen hole can be seen: the parent's
+        // client area in this pane's coordinates.
+        RECT screen{};
+        ::GetClientRect(::GetParent(Hwnd()), &screen);
+        ::MapWindowPoints(::GetParent(Hwnd()), Hwnd(), reinterpret_cast<POINT*>(&screen), 2);
+        const RECT& d = paint.Info().rcPaint;
+        PaintPart(paint.Get(), imaging::Rect{0, 0, c.right, c.bottom},
+                  imaging::Rect{screen.left, screen.top, screen.right, screen.bottom},
+                  imaging::Rect{d.left, d.top, d.right, d.bottom});
         return 0;
     }
     case WM_SETCURSOR:
@@ -103,6 +118,7 @@ std::optional<LRESULT> CDeviceOutDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) 
     HDC dc = paint.Get();
     RECT r = RectInParent(m_realPane->Hwnd());
     RECT k = ClientRect();
+    const RECT& d = paint.Info().rcPaint;
     imaging::Rect picture{r.left, r.top, r.right, r.bottom};
     imaging::Rect client{k.left, k.top, k.right, k.bottom};
     HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
@@ -112,11 +128,7 @@ std::optional<LRESULT> CDeviceOutDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) 
     }
     // The real-size pane's content, drawn here so that the hole shows it
     // without flicker.
-    if (m_realPane->HasPicture()) {
-        ::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, m_realPane->Picture(), 0, 0, SRCCOPY);
-    } else {
-        ::FillRect(dc, &r, white);
-    }
+    m_realPane->PaintPart(dc, picture, client, imaging::Rect{d.left, d.top, d.right, d.bottom});
     return 0;
 }
 

@@ -17,6 +17,7 @@
 #include "imaging/Resample.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -503,6 +504,27 @@ bool ResampleWindowInto(const ConstPixelView& src, int fullWidth, int fullHeight
         return false;
     }
     return true;
+}
+
+bool ResampleFittedWindowInto(const ConstPixelView& src, Size target, const Rect& window, const PixelView& dst) {
+    if (!IsValidSource(src) || !ValidSide(target.width) || !ValidSide(target.height)) return false;
+    const Rect fit = FitRect(Size{src.width, src.height}, target);
+    // Window coordinates relative to the fitted picture's corner; around it
+    // the resampler gives white.
+    const long long edges[4] = {static_cast<long long>(window.left) - fit.left, static_cast<long long>(window.top) - fit.top,
+                                static_cast<long long>(window.right) - fit.left, static_cast<long long>(window.bottom) - fit.top};
+    for (long long e : edges)
+        if (e < INT_MIN || e > INT_MAX) return false;
+    const Rect shifted{static_cast<int>(edges[0]), static_cast<int>(edges[1]), static_cast<int>(edges[2]),
+                       static_cast<int>(edges[3])};
+    if (fit.IsEmpty()) {
+        if (!ValidSide(Extent(window.left, window.right)) || !ValidSide(Extent(window.top, window.bottom)) ||
+            dst.width != window.Width() || dst.height != window.Height() || !dst.scan0)
+            return false;
+        for (int y = 0; y < dst.height; ++y) FillBackground(DestRow(dst, y), static_cast<size_t>(dst.width), AlphaOutput::kFlattenOverWhite);
+        return true;
+    }
+    return ResampleWindowInto(src, fit.Width(), fit.Height(), shifted, dst);
 }
 
 bool ResampleWindow(const ConstPixelView& src, int fullWidth, int fullHeight, const Rect& window,

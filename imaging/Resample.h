@@ -94,6 +94,14 @@ bool IsValidSource(const ConstPixelView& src);
 bool ResampleWindowInto(const ConstPixelView& src, int fullWidth, int fullHeight, const Rect& window,
                         const PixelView& dst, const ResampleOptions& options = {});
 
+// The part `window` of a target of the given size in which the picture is
+// shown fitted (FitRect) and centred on white: exactly the pixels a full
+// render of the target (white, then the picture scaled to its fitted size
+// at its place) has in that window. This is how the preview draws only the
+// part of the picture behind the handheld's screen. False, without writing
+// anything, when ResampleWindowInto would refuse the request.
+bool ResampleFittedWindowInto(const ConstPixelView& src, Size target, const Rect& window, const PixelView& dst);
+
 // As ResampleWindowInto, into a new buffer of the window's size. On failure
 // `out` is left empty.
 bool ResampleWindow(const ConstPixelView& src, int fullWidth, int fullHeight, const Rect& window,

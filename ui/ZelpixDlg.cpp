@@ -438,9 +438,14 @@ void CZelpixDlg::ShowDisconnectedDisplay() {
 void CZelpixDlg::Disconnect() { DisconnectLink(m_usbChannel, *this); }
 
 void CZelpixDlg::LoadPicture(const std::string& path) {
-    HBITMAP bitmap = LoadPictureBitmap(path);
-    SIZE size = GetBitmapSize(bitmap);
-    if (bitmap) ::DeleteObject(bitmap);
+    // The preview lets go of the picture it shows first, so that two big
+    // pictures are never held at once.
+    m_realPictDlg.SetPicture(nullptr, imaging::Size{});
+    // The size comes from the decoded picture that the preview then draws
+    // from: no second copy of the pixels is made to learn it. A picture that
+    // cannot be decoded (or gets no memory) reads 0 x 0.
+    const imaging::Size decoded = DecodedPictureSize(OpenDecodedPicture(path));
+    const SIZE size{decoded.width, decoded.height};
     LoadedPicture record;
     record.path = path;
     record.naturalRect = imaging::Rect{0, 0, static_cast<int>(size.cx), static_cast<int>(size.cy)};
@@ -458,11 +463,10 @@ void CZelpixDlg::RefreshPreview() {
     int h = m_picture.targetRect.Height();
     m_editWidth.SetText(quorvel::FormatInt(w));
     m_editHeight.SetText(quorvel::FormatInt(h));
-    {
-        tk::WindowDC dc(m_realPictDlg.Hwnd());
-        RECT target{0, 0, w, h};
-        m_realPictDlg.SetPicture(RenderPictureFitted(m_picture.path, dc.Get(), target, 0, kPixelFormat24bppRGB));
-    }
+    // The pane keeps the decoded picture and renders, on each paint, only
+    // the part behind the screen.
+    DecodedPictureRef picture = w > 0 && h > 0 ? OpenDecodedPicture(m_picture.path) : nullptr;
+    m_realPictDlg.SetPicture(std::move(picture), imaging::Size{w, h});
     imaging::Size screen = m_scrollPreviewDlg.GetScreenSize();
     imaging::PicturePlacement place = imaging::PlacePicture(imaging::Size{w, h}, screen);
     ::SetWindowPos(m_realPictDlg.Hwnd(), HWND_TOP, place.pane.left, place.pane.top, place.pane.Width(),

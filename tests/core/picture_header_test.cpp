@@ -75,9 +75,11 @@ TEST(PictureHeader, ReadsEachFormat) {
     EXPECT_EQ(h.width, 65535u);
     EXPECT_EQ(h.height, 7u);
 
-    // APP segments and fill bytes before the frame header; progressive frame.
+    // APP segments, fill bytes and stray bytes (skipped as common decoders
+    // skip them) before the frame header; progressive frame.
     const std::string jpeg = std::string("\xFF\xD8", 2) + JpegSegment(0xE0, std::string(14, 'j')) +
-                             std::string("\xFF\xFF", 2) + JpegSegment(0xDB, std::string(65, 'q')) + Sof(0xC2, 6000, 4000);
+                             std::string("\xFF\xFF", 2) + JpegSegment(0xDB, std::string(65, 'q')) +
+                             std::string("\0\r\nzz", 5) + std::string(5000, 'g') + Sof(0xC2, 6000, 4000);
     ASSERT_TRUE(Read(jpeg, &h));
     EXPECT_EQ(h.format, PictureFormat::kJpeg);
     EXPECT_EQ(h.width, 6000u);
@@ -146,9 +148,10 @@ TEST(PictureHeader, HugeClaimsAreReadAndThenRefusedByTheBounds) {
 TEST(PictureHeader, Bounds) {
     EXPECT_TRUE(IsDecodableSize(1, 1));
     EXPECT_TRUE(IsDecodableSize(6000, 4000));
-    EXPECT_TRUE(IsDecodableSize(16384, 8192));  // exactly 2^27 pixels
-    EXPECT_FALSE(IsDecodableSize(16384, 8193));
-    EXPECT_TRUE(IsDecodableSize(65535, 2048));
+    EXPECT_TRUE(IsDecodableSize(16320, 12240));  // a 200-megapixel phone photo
+    EXPECT_TRUE(IsDecodableSize(16384, 16384));  // exactly 2^28 pixels
+    EXPECT_FALSE(IsDecodableSize(16384, 16385));
+    EXPECT_TRUE(IsDecodableSize(65535, 4096));
     EXPECT_FALSE(IsDecodableSize(65536, 1));
     EXPECT_FALSE(IsDecodableSize(1, 65536));
     EXPECT_FALSE(IsDecodableSize(0, 10));

@@ -50,15 +50,14 @@ HWND MakeMainWindow() {
                              nullptr, nullptr, wc.hInstance, nullptr);
 }
 
-// A plain memory picture of w x h, as the image operations would make it.
-HDC MakePicture(int w, int h) {
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    ::SelectObject(dc, ::CreateCompatibleBitmap(screen, w, h));
-    ::ReleaseDC(nullptr, screen);
-    return dc;
+// A plain decoded picture of w x h.
+DecodedPictureRef MakePicture(int w, int h) {
+    imaging::PixelBuffer pixels;
+    pixels.width = w;
+    pixels.height = h;
+    pixels.bgra.assign(static_cast<size_t>(w) * h * 4, 0x80);
+    return MakeDecodedPicture(std::move(pixels));
 }
-
 class PreviewPanes : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -203,7 +202,7 @@ TEST_F(PreviewPanes, DragAsksTheMainWindowForLineStepsBeyondFivePixels) {
     ::SendMessageA(pane, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
     EXPECT_TRUE(g_dragRequests.empty());
 
-    real.SetPicture(MakePicture(600, 400));
+    real.SetPicture(MakePicture(600, 400), imaging::Size{600, 400});
     ::SendMessageA(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
     move(105, 95);  // exactly 5 pixels: nothing
     EXPECT_TRUE(g_dragRequests.empty());
