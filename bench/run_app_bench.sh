@@ -33,8 +33,8 @@ trap 'rm -f "$out"' EXIT
 # Ratios against the targets, from the figures above.
 awk '
   /^[^ ]/ && /megapixels/ { n++ }
-  /first open/ { first[n] = $(NF) }
-  /zoom out step .*whole picture/ { full[n] = $(NF) ; for (i = 1; i <= NF; i++) if ($i == "ms") { zoom[n] = $(i - 1); break } }
+  /first open \(cold/ { first[n] = $(NF) }
+  /zoom out step.*whole picture/ { full[n] = $(NF) ; for (i = 1; i <= NF; i++) if ($i == "ms") { zoom[n] = $(i - 1); break } }
   END {
     printf "targets:\n"
     printf "  zoom step 200 MP / 24 MP       %6.2f  (target <= 2)\n", zoom[2] / zoom[1]
