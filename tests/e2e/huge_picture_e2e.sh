@@ -6,7 +6,8 @@
 # photo on the screen; the 200-megapixel one pans to its far right and
 # bottom and zooms out. Every crop the simulated handheld receives is
 # compared with libjpeg-turbo's own decode of the same part of the file. A
-# JPEG with stray bytes between its segments opens as well.
+# JPEG with stray bytes between its segments opens as well; one whose header
+# claims more than the bounds leaves the program usable.
 source "$(dirname "$0")/lib.sh"
 DJPEG=/usr/bin/djpeg CJPEG=/usr/bin/cjpeg CONVERT=/usr/bin/convert COMPARE=/usr/bin/compare
 for t in "$DJPEG" "$CJPEG" "$CONVERT" "$COMPARE"; do [ -x "$t" ] || fail "$t is missing"; done
@@ -49,8 +50,10 @@ screen_not_white() {
   [ "$red" -lt 235 ] || [ "$green" -lt 235 ] || [ "$blue" -lt 235 ] || fail "$1: the screen is white ($m)"
 }
 
-make_photo "$WORK/photo200.jpg" 16320 12240
-make_photo "$WORK/photo100.jpg" 12000 9000
+make_photo "$WORK/photo200.jpg" 16320 12240 &
+make_photo "$WORK/photo100.jpg" 12000 9000 &
+wait %1 || fail "no 200-megapixel photo"
+wait %2 || fail "no 100-megapixel photo"
 # Stray bytes between two segments, which common decoders skip.
 "$CONVERT" -size 64x48 gradient:red-blue "$WORK/plain.jpg"
 python3 - "$WORK/plain.jpg" "$WORK/stray.jpg" <<'PY'
@@ -104,6 +107,17 @@ open_picture "$WORK/photo100.jpg"
 expect_eq "$(fields)" "12000 9000" "size fields of the 100-megapixel photo"
 screen_not_white huge-100mp-centre
 send_and_check photo100 5840 4380 "centre of 100 MP"
+
+# A header that claims more than the bounds: nothing is allocated for it, the
+# preview stays white, the sizes read 0 and Send fails as it does for any
+# picture that cannot be decoded; the program goes on.
+printf '\xff\xd8\xff\xc0\x00\x11\x08\xff\xff\xff\xff\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xff\xd9' >"$WORK/forged.jpg"
+open_picture "$WORK/forged.jpg"
+expect_eq "$(fields)" "0 0" "sizes of a picture beyond the bounds"
+drv click "$MAIN" 1006
+expect_eq "$(drv msgbox "$MAIN" 30000)" $'The prepared picture could not be read.\nIt has not been sent' "Send of a picture beyond the bounds"
+while drv msgbox "" 2000 >/dev/null 2>&1; do :; done
+wait_status Disconnected
 
 drv command "$MAIN" 32773
 expect_exit 0
