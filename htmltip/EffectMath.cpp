@@ -185,25 +185,25 @@ std::vector<FillBand> GradientFillBands(int effect, int left, int top, int right
 
 // --------------------------------------------------------- button textures
 
-bool GenerateButtonTextures(const ButtonTextureSpec& spec, const ButtonTextures& out, RandomSource& random) {
-    const int w = spec.width, h = spec.height;
+bool GenerateButtonTextures(const ButtonTextureSpec& desc, const ButtonTextures& out, RandomSource& random) {
+    const int w = desc.width, h = desc.height;
     if (!out.normal->Create(std::max(w, 1), std::max(h, 1), 8)) return false;
-    if (!out.focusLineH->Create(std::max(w - 2 * spec.focusMargin - 1, 1), 1, 8)) return false;
-    if (!out.focusLineV->Create(1, std::max(h - 2 * spec.focusMargin, 1), 8)) return false;
+    if (!out.focusLineH->Create(std::max(w - 2 * desc.focusMargin - 1, 1), 1, 8)) return false;
+    if (!out.focusLineV->Create(1, std::max(h - 2 * desc.focusMargin, 1), 8)) return false;
     for (CPackedDib* dib : {out.normal, out.focusLineH, out.focusLineV})
-        SetRampPalette(*dib, spec.shadow, spec.face, spec.light);
-    out.normal->TintPalette(spec.colour, std::min(spec.coloring, 100));
+        SetRampPalette(*dib, desc.shadow, desc.face, desc.light);
+    out.normal->TintPalette(desc.colour, std::min(desc.coloring, 100));
 
     // Dotted lines: shadow and highlight in turn, shadow first.
     for (int i = 0; i < out.focusLineH->Width(); ++i) out.focusLineH->SetIndex(i, 0, (i % 2) ? 255 : 0);
     for (int i = 0; i < out.focusLineV->Height(); ++i) out.focusLineV->SetIndex(0, i, (i % 2) ? 255 : 0);
 
-    int effect = (spec.style >= 1 && spec.style <= 8) ? FillNoise + spec.style : FillNoise;
+    int effect = (desc.style >= 1 && desc.style <= 8) ? FillNoise + desc.style : FillNoise;
     // Below the size a pattern needs, the face colour's middle of the ramp.
-    if (!PaintPattern(*out.normal, effect, std::clamp(spec.granularity, 0, 255), random)) out.normal->Fill(128);
+    if (!PaintPattern(*out.normal, effect, std::clamp(desc.granularity, 0, 255), random)) out.normal->Fill(128);
 
     if (!out.disabled->CopyFrom(*out.normal) || !out.hover->CopyFrom(*out.normal)) return false;
-    out.hover->TintPalette(spec.light, spec.highlight);
+    out.hover->TintPalette(desc.light, desc.highlight);
     return out.pressed->CopyFrom(*out.hover);
 }
 

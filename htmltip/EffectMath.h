@@ -145,7 +145,7 @@ struct ButtonTextures {
 // through face to light, the normal one tinted toward `colour`, the pattern of
 // fill effect 7 + style (noise for style 0 and unknown styles); the hover and
 // pressed ones tinted toward light. False when a bitmap could not be made.
-bool GenerateButtonTextures(const ButtonTextureSpec& spec, const ButtonTextures& out, RandomSource& random);
+bool GenerateButtonTextures(const ButtonTextureSpec& desc, const ButtonTextures& out, RandomSource& random);
 
 // ------------------------------------------------------------ pixel passes
 

@@ -74,7 +74,7 @@ public:
 
     // Makes a font and reports its metrics; the renderer deletes every font
     // it made. A canvas may return the same handle for equal specs.
-    virtual HtmlFontHandle MakeFont(const HtmlFontSpec& spec, HtmlFontMetrics* metrics) = 0;
+    virtual HtmlFontHandle MakeFont(const HtmlFontSpec& desc, HtmlFontMetrics* metrics) = 0;
     virtual void FreeFont(HtmlFontHandle font) = 0;
     // The font, background mode (1 transparent, 2 opaque), text colour and
     // background colour of the text drawn from now on.

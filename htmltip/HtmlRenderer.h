@@ -27,7 +27,7 @@ public:
     CGdiCanvas& operator=(const CGdiCanvas&) = delete;
 
     int Dpi() override;
-    quorvel::HtmlFontHandle MakeFont(const quorvel::HtmlFontSpec& spec, quorvel::HtmlFontMetrics* metrics) override;
+    quorvel::HtmlFontHandle MakeFont(const quorvel::HtmlFontSpec& desc, quorvel::HtmlFontMetrics* metrics) override;
     void FreeFont(quorvel::HtmlFontHandle font) override;
     void SetTextStyle(quorvel::HtmlFontHandle font, int backgroundMode, quorvel::HtmlColor text,
                       quorvel::HtmlColor background) override;

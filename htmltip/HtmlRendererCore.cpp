@@ -248,13 +248,13 @@ HtmlSize CHtmlRendererCore::LayoutTextSegment(std::string_view segment) {
 // ---------------------------------------------------------------- fonts and styles
 
 void CHtmlRendererCore::RecreateFont() {
-    HtmlFontSpec spec = m_style.FontSpec();
-    if (m_font == 0 || !(spec == m_fontSpec)) {
+    HtmlFontSpec desc = m_style.FontSpec();
+    if (m_font == 0 || !(desc == m_fontSpec)) {
         HtmlFontMetrics metrics;
-        HtmlFontHandle font = m_canvas->MakeFont(spec, &metrics);
+        HtmlFontHandle font = m_canvas->MakeFont(desc, &metrics);
         ReleaseFont();
         m_font = font;
-        m_fontSpec = spec;
+        m_fontSpec = desc;
         m_metrics = metrics;
     }
     m_canvas->SetTextStyle(m_font, m_style.backgroundMode, m_style.textColor, m_style.backgroundColor);

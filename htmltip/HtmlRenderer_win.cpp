@@ -42,27 +42,27 @@ void CGdiCanvas::Select(HFONT font) {
     }
 }
 
-HtmlFontHandle CGdiCanvas::MakeFont(const HtmlFontSpec& spec, HtmlFontMetrics* metrics) {
+HtmlFontHandle CGdiCanvas::MakeFont(const HtmlFontSpec& desc, HtmlFontMetrics* metrics) {
     LOGFONTA lf = {};
-    lf.lfHeight = spec.height;
-    lf.lfWeight = spec.weight;
-    lf.lfItalic = spec.italic;
-    lf.lfUnderline = spec.underline;
-    lf.lfStrikeOut = spec.strikeout;
+    lf.lfHeight = desc.height;
+    lf.lfWeight = desc.weight;
+    lf.lfItalic = desc.italic;
+    lf.lfUnderline = desc.underline;
+    lf.lfStrikeOut = desc.strikeout;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH;
-    std::strncpy(lf.lfFaceName, spec.face.c_str(), LF_FACESIZE - 1);
+    std::strncpy(lf.lfFaceName, desc.face.c_str(), LF_FACESIZE - 1);
     HFONT font = ::CreateFontIndirectA(&lf);
     TEXTMETRICA tm = {};
     if (font) {
         Select(font);
         ::GetTextMetricsA(m_dc, &tm);
     }
-    metrics->height = font ? tm.tmHeight : spec.height;
-    metrics->ascent = font ? tm.tmAscent : spec.height;
+    metrics->height = font ? tm.tmHeight : desc.height;
+    metrics->ascent = font ? tm.tmAscent : desc.height;
     return reinterpret_cast<HtmlFontHandle>(font);
 }
 

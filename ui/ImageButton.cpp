@@ -116,20 +116,20 @@ void CTexturedIconButton::SetStateIcons(int enabledIconId, int disabledIconId) {
 
 bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highlight, int coloring, COLORREF colour) {
     RECT r = WindowRect();
-    htmltip::ButtonTextureSpec spec;
-    spec.width = r.right - r.left;
-    spec.height = r.bottom - r.top;
-    spec.focusMargin = m_focusMargin;
-    spec.style = style;
-    spec.granularity = granularity;
-    spec.highlight = highlight;
-    spec.coloring = coloring;
-    spec.colour = colour;
-    spec.shadow = ::GetSysColor(COLOR_BTNSHADOW);
-    spec.face = ::GetSysColor(COLOR_BTNFACE);
-    spec.light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    htmltip::ButtonTextureSpec desc;
+    desc.width = r.right - r.left;
+    desc.height = r.bottom - r.top;
+    desc.focusMargin = m_focusMargin;
+    desc.style = style;
+    desc.granularity = granularity;
+    desc.highlight = highlight;
+    desc.coloring = coloring;
+    desc.colour = colour;
+    desc.shadow = ::GetSysColor(COLOR_BTNSHADOW);
+    desc.face = ::GetSysColor(COLOR_BTNFACE);
+    desc.light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
     htmltip::PatternRandom random(::GetTickCount() ^ reinterpret_cast<std::uintptr_t>(this));
-    bool made = htmltip::GenerateButtonTextures(spec,
+    bool made = htmltip::GenerateButtonTextures(desc,
                                                 {&m_normalImage, &m_pressedImage, &m_disabledImage, &m_hoverImage,
                                                  &m_focusLineH, &m_focusLineV},
                                                 random);

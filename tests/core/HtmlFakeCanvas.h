@@ -20,12 +20,12 @@ namespace quorvel {
 class FakeCanvas : public HtmlCanvas {
 public:
     int Dpi() override { return dpi; }
-    HtmlFontHandle MakeFont(const HtmlFontSpec& spec, HtmlFontMetrics* m) override {
-        fonts.push_back(spec);
+    HtmlFontHandle MakeFont(const HtmlFontSpec& desc, HtmlFontMetrics* m) override {
+        fonts.push_back(desc);
         ++liveFonts;
         ++fontsCreated;
-        m->height = spec.height;
-        m->ascent = spec.height * 3 / 4;
+        m->height = desc.height;
+        m->ascent = desc.height * 3 / 4;
         return fonts.size();
     }
     void FreeFont(HtmlFontHandle) override { --liveFonts; }

@@ -110,23 +110,23 @@ TEST(PatternTest, SizesWhereAFormulaDividesByZeroAreRefused) {
 // toward red 12.
 TEST(ButtonTextureTest, SoftBumpStyleStaysInRangeAndShadesTopLeftLight) {
     const Colour shadow = MakeColour(160, 160, 160), face = MakeColour(212, 208, 200), light = MakeColour(255, 255, 255);
-    ButtonTextureSpec spec;
-    spec.width = 48;
-    spec.height = 50;
-    spec.style = 6;
-    spec.granularity = spec.highlight = spec.coloring = 12;
-    spec.colour = MakeColour(12, 0, 0);
-    spec.shadow = shadow;
-    spec.face = face;
-    spec.light = light;
+    ButtonTextureSpec desc;
+    desc.width = 48;
+    desc.height = 50;
+    desc.style = 6;
+    desc.granularity = desc.highlight = desc.coloring = 12;
+    desc.colour = MakeColour(12, 0, 0);
+    desc.shadow = shadow;
+    desc.face = face;
+    desc.light = light;
     CPackedDib n[2], p, d, h, fh, fv;
     // Noise of 0 (16380 / 1365 - 12) and then seeded noise.
     ScriptedRandom quiet({}, 16380);
     PatternRandom seeded(2024);
-    ASSERT_TRUE(GenerateButtonTextures(spec, {&n[0], &p, &d, &h, &fh, &fv}, quiet));
-    ASSERT_TRUE(GenerateButtonTextures(spec, {&n[1], &p, &d, &h, &fh, &fv}, seeded));
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x) {
+    ASSERT_TRUE(GenerateButtonTextures(desc, {&n[0], &p, &d, &h, &fh, &fv}, quiet));
+    ASSERT_TRUE(GenerateButtonTextures(desc, {&n[1], &p, &d, &h, &fh, &fv}, seeded));
+    for (int y = 0; y < desc.height; ++y)
+        for (int x = 0; x < desc.width; ++x) {
             int before = n[0].GetIndex(x, y), after = n[1].GetIndex(x, y);
             ASSERT_GE(before, 12);
             ASSERT_LE(before, 243);
@@ -137,7 +137,7 @@ TEST(ButtonTextureTest, SoftBumpStyleStaysInRangeAndShadesTopLeftLight) {
     CPackedDib base;
     base.Create(1, 1, 8);
     SetRampPalette(base, shadow, face, light);
-    base.TintPalette(spec.colour, 12);
+    base.TintPalette(desc.colour, 12);
     for (int i : {0, 100, 255}) EXPECT_EQ(n[1].PaletteEntry(i), base.PaletteEntry(i));
     base.TintPalette(light, 12);
     for (int i : {0, 100, 255}) {

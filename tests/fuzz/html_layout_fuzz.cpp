@@ -14,13 +14,13 @@ using namespace quorvel;
 
 struct Canvas : HtmlCanvas {
     int Dpi() override { return 96; }
-    HtmlFontHandle MakeFont(const HtmlFontSpec& spec, HtmlFontMetrics* m) override {
-        if (spec.height < 1 || spec.height > 1000) std::abort();
+    HtmlFontHandle MakeFont(const HtmlFontSpec& desc, HtmlFontMetrics* m) override {
+        if (desc.height < 1 || desc.height > 1000) std::abort();
         ++live;
-        m->height = spec.height;
-        m->ascent = spec.height * 3 / 4;
+        m->height = desc.height;
+        m->ascent = desc.height * 3 / 4;
         // The handle is one more than the character width (0 means no font).
-        return static_cast<HtmlFontHandle>(spec.height / 2 + (spec.weight >= 700) + 1);
+        return static_cast<HtmlFontHandle>(desc.height / 2 + (desc.weight >= 700) + 1);
     }
     void FreeFont(HtmlFontHandle) override { --live; }
     void SetTextStyle(HtmlFontHandle, int, HtmlColor, HtmlColor) override {}

@@ -15,11 +15,11 @@ using namespace quorvel;
 
 struct Canvas : HtmlCanvas {
     int Dpi() override { return 96; }
-    HtmlFontHandle MakeFont(const HtmlFontSpec& spec, HtmlFontMetrics* m) override {
+    HtmlFontHandle MakeFont(const HtmlFontSpec& desc, HtmlFontMetrics* m) override {
         ++live;
-        m->height = spec.height;
-        m->ascent = spec.height * 3 / 4;
-        return static_cast<HtmlFontHandle>(spec.height / 2 + 2);
+        m->height = desc.height;
+        m->ascent = desc.height * 3 / 4;
+        return static_cast<HtmlFontHandle>(desc.height / 2 + 2);
     }
     void FreeFont(HtmlFontHandle) override { --live; }
     void SetTextStyle(HtmlFontHandle, int, HtmlColor, HtmlColor) override {}
