@@ -15,6 +15,8 @@
 #include "htmltip/EffectMath.h"
 #include "htmltip/PaletteDib.h"
 #include "toolkit/Win.h"
+#include <cstdint>
+#include <vector>
 
 class CEffectPainter {
 public:
@@ -71,6 +73,9 @@ public:
     bool HasAlpha() const { return m_hasAlpha; }
 
 private:
+    void ShadowOrShift(HDC dc, int& x, int& y, int width, int height, const std::vector<std::uint32_t>& shape,
+                       bool useTransparent, COLORREF transparent, unsigned effects, int dx, int dy, int blurWidth,
+                       int blurHeight, COLORREF effectColour);
     void DrawPixels(HDC dc, int x, int y, int width, int height, const std::uint32_t* image,
                     const std::uint32_t* mask);
 

@@ -222,6 +222,27 @@ void CEffectPainter::DrawPixels(HDC dc, int x, int y, int width, int height, con
     ::BitBlt(dc, x, y, width, height, imageSection.Dc(), 0, 0, SRCPAINT);
 }
 
+// The offset of an image: with a shadow bit, the shadow is drawn at the
+// offset and the image stays; without one, the image itself moves.
+void CEffectPainter::ShadowOrShift(HDC dc, int& x, int& y, int width, int height, const std::vector<std::uint32_t>& shape,
+                                   bool useTransparent, COLORREF transparent, unsigned effects, int dx, int dy,
+                                   int blurWidth, int blurHeight, COLORREF effectColour) {
+    if (!(effects & (EffectShadow | EffectSoftShadow))) {
+        x += dx;
+        y += dy;
+        return;
+    }
+    // Inverted colour, so that after the inversion the opaque area holds the
+    // effect colour and the rest is white.
+    Pixels shadow = shape;
+    ApplyEffectPass(shadow.data(), shadow.size(), EffectColor | EffectInvert, useTransparent, transparent,
+                    ~effectColour & 0x00FFFFFF);
+    tk::Bitmap shadowBitmap(MakeBitmap(dc, shadow, width, height));
+    if (shadowBitmap)
+        DrawShadow(dc, x + dx, y + dy, width, height, shadowBitmap.Get(), (effects & EffectSoftShadow) != 0, blurWidth,
+                   blurHeight);
+}
+
 void CEffectPainter::DrawBitmap(HDC dc, int x, int y, int width, int height, HBITMAP bitmap, bool useTransparent,
                                 COLORREF transparent, unsigned effects, bool offset, int dx, int dy, int blurWidth,
                                 int blurHeight, COLORREF effectColour) {
@@ -231,22 +252,9 @@ void CEffectPainter::DrawBitmap(HDC dc, int x, int y, int width, int height, HBI
     Pixels mask = source, image = source;
     ApplyEffectPass(mask.data(), mask.size(), EffectColor | EffectInvert, useTransparent, transparent, kWhite);
     m_hasAlpha = ApplyEffectPass(image.data(), image.size(), effects, useTransparent, transparent, effectColour);
-    if (offset) {
-        if (effects & (EffectShadow | EffectSoftShadow)) {
-            // Inverted colour, so that after the inversion the opaque area
-            // holds the effect colour and the rest is white.
-            Pixels shadow = source;
-            ApplyEffectPass(shadow.data(), shadow.size(), EffectColor | EffectInvert, useTransparent, transparent,
-                            ~effectColour & 0x00FFFFFF);
-            tk::Bitmap shadowBitmap(MakeBitmap(dc, shadow, width, height));
-            if (shadowBitmap)
-                DrawShadow(dc, x + dx, y + dy, width, height, shadowBitmap.Get(), (effects & EffectSoftShadow) != 0,
-                           blurWidth, blurHeight);
-        } else {
-            x += dx;
-            y += dy;
-        }
-    }
+    if (offset)
+        ShadowOrShift(dc, x, y, width, height, source, useTransparent, transparent, effects, dx, dy, blurWidth,
+                      blurHeight, effectColour);
     DrawPixels(dc, x, y, width, height, image.data(), mask.data());
 }
 
@@ -274,20 +282,9 @@ void CEffectPainter::DrawIcon(HDC dc, int x, int y, int width, int height, HICON
         return;
     m_hasAlpha = ApplyEffectPass(image.data(), image.size(), effects, true, silhouette ? kWhite : RGB(0, 0, 0),
                                  effectColour);
-    if (offset) {
-        if (effects & (EffectShadow | EffectSoftShadow)) {
-            Pixels shadow = mask;
-            ApplyEffectPass(shadow.data(), shadow.size(), EffectColor | EffectInvert, true, kWhite,
-                            ~effectColour & 0x00FFFFFF);
-            tk::Bitmap shadowBitmap(MakeBitmap(dc, shadow, width, height));
-            if (shadowBitmap)
-                DrawShadow(dc, x + dx, y + dy, width, height, shadowBitmap.Get(), (effects & EffectSoftShadow) != 0,
-                           blurWidth, blurHeight);
-        } else {
-            x += dx;
-            y += dy;
-        }
-    }
+    if (offset)
+        ShadowOrShift(dc, x, y, width, height, mask, true, kWhite, effects, dx, dy, blurWidth, blurHeight,
+                      effectColour);
     // The icon's own mask, read as black (opaque) and white (see-through),
     // is what the mask blit uses.
     DrawPixels(dc, x, y, width, height, image.data(), mask.data());
