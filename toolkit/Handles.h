@@ -3,6 +3,8 @@
 // frees its GDI objects, device contexts and kernel handles on every return.
 #pragma once
 #include "toolkit/Win.h"
+#include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace tk {
@@ -58,6 +60,139 @@ using Brush = GdiObj<HBRUSH>;
 using Pen = GdiObj<HPEN>;
 using Font = GdiObj<HFONT>;
 using Region = GdiObj<HRGN>;
+
+// A module from LoadLibrary/LoadLibraryEx, freed with FreeLibrary.
+class Library {
+public:
+    Library() = default;
+    explicit Library(HMODULE h) : m_h(h) {}
+    ~Library() { Reset(); }
+    Library(Library&& o) noexcept : m_h(o.Release()) {}
+    Library& operator=(Library&& o) noexcept { if (this != &o) Reset(o.Release()); return *this; }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    HMODULE Get() const { return m_h; }
+    explicit operator bool() const { return m_h != nullptr; }
+    HMODULE Release() { HMODULE h = m_h; m_h = nullptr; return h; }
+    void Reset(HMODULE h = nullptr) { if (m_h) ::FreeLibrary(m_h); m_h = h; }
+    // The address of an export, or null.
+    template <class Fn>
+    Fn Proc(const char* name) const {
+        return m_h ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(m_h, name))) : nullptr;
+    }
+private:
+    HMODULE m_h = nullptr;
+};
+
+// An image list from ImageList_Create, destroyed with ImageList_Destroy.
+class ImageList {
+public:
+    ImageList() = default;
+    explicit ImageList(HIMAGELIST h) : m_h(h) {}
+    ~ImageList() { Reset(); }
+    ImageList(ImageList&& o) noexcept : m_h(o.Release()) {}
+    ImageList& operator=(ImageList&& o) noexcept { if (this != &o) Reset(o.Release()); return *this; }
+    ImageList(const ImageList&) = delete;
+    ImageList& operator=(const ImageList&) = delete;
+    HIMAGELIST Get() const { return m_h; }
+    explicit operator bool() const { return m_h != nullptr; }
+    HIMAGELIST Release() { HIMAGELIST h = m_h; m_h = nullptr; return h; }
+    void Reset(HIMAGELIST h = nullptr) { if (m_h) ::ImageList_Destroy(m_h); m_h = h; }
+private:
+    HIMAGELIST m_h = nullptr;
+};
+
+// Cursors made by LoadImage/CreateCursor (not shared ones).
+class Cursor {
+public:
+    Cursor() = default;
+    explicit Cursor(HCURSOR h) : m_h(h) {}
+    ~Cursor() { Reset(); }
+    Cursor(Cursor&& o) noexcept : m_h(o.Release()) {}
+    Cursor& operator=(Cursor&& o) noexcept { if (this != &o) Reset(o.Release()); return *this; }
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    HCURSOR Get() const { return m_h; }
+    explicit operator bool() const { return m_h != nullptr; }
+    HCURSOR Release() { HCURSOR h = m_h; m_h = nullptr; return h; }
+    void Reset(HCURSOR h = nullptr) { if (m_h) ::DestroyCursor(m_h); m_h = h; }
+private:
+    HCURSOR m_h = nullptr;
+};
+
+// An open registry key, closed with RegCloseKey.
+class RegKey {
+public:
+    RegKey() = default;
+    explicit RegKey(HKEY h) : m_h(h) {}
+    ~RegKey() { Reset(); }
+    RegKey(RegKey&& o) noexcept : m_h(o.Release()) {}
+    RegKey& operator=(RegKey&& o) noexcept { if (this != &o) Reset(o.Release()); return *this; }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    HKEY Get() const { return m_h; }
+    // For out-parameters: closes what is held and hands out the slot.
+    HKEY* Put() { Reset(); return &m_h; }
+    explicit operator bool() const { return m_h != nullptr; }
+    HKEY Release() { HKEY h = m_h; m_h = nullptr; return h; }
+    void Reset(HKEY h = nullptr) { if (m_h) ::RegCloseKey(m_h); m_h = h; }
+private:
+    HKEY m_h = nullptr;
+};
+
+// A 32-bit DIB section (BI_RGB, four bytes a pixel, rows packed) and its
+// bits. Top-down unless asked otherwise; on failure it holds nothing and
+// Bits() is null. Release() hands the bitmap over and forgets the bits.
+class DibSection32 {
+public:
+    DibSection32() = default;
+    DibSection32(int width, int height, bool topDown = true, HDC reference = nullptr) {
+        if (width <= 0 || height <= 0) return;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = topDown ? -height : height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP bitmap = ::CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap && !bits) { ::DeleteObject(bitmap); bitmap = nullptr; }
+        if (!bitmap) return;
+        m_bitmap.Reset(bitmap);
+        m_bits = static_cast<std::uint32_t*>(bits);
+        m_w = width;
+        m_h = height;
+    }
+    DibSection32(DibSection32&& o) noexcept { *this = std::move(o); }
+    DibSection32& operator=(DibSection32&& o) noexcept {
+        if (this != &o) {
+            m_bitmap = std::move(o.m_bitmap);
+            m_bits = std::exchange(o.m_bits, nullptr);
+            m_w = std::exchange(o.m_w, 0);
+            m_h = std::exchange(o.m_h, 0);
+        }
+        return *this;
+    }
+    DibSection32(const DibSection32&) = delete;
+    DibSection32& operator=(const DibSection32&) = delete;
+
+    HBITMAP Get() const { return m_bitmap.Get(); }
+    explicit operator bool() const { return m_bits != nullptr; }
+    std::uint32_t* Bits() const { return m_bits; }
+    int Width() const { return m_w; }
+    int Height() const { return m_h; }
+    std::size_t PixelCount() const { return static_cast<std::size_t>(m_w) * static_cast<std::size_t>(m_h); }
+    HBITMAP Release() {
+        m_bits = nullptr;
+        m_w = m_h = 0;
+        return m_bitmap.Release();
+    }
+private:
+    Bitmap m_bitmap;
+    std::uint32_t* m_bits = nullptr;
+    int m_w = 0, m_h = 0;
+};
 
 // Selects an object into a device context and puts the old one back.
 class ScopedSelect {

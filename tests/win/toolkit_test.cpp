@@ -229,3 +229,82 @@ TEST(Toolkit, HandleOwnersReleaseWhatTheyHold) {
         EXPECT_EQ(::GetObjectType(kept), 0u);
     }
 }
+
+TEST(Toolkit, LibraryImageListCursorKeyAndSectionOwners) {
+    {
+        tk::Library hid(::LoadLibraryA("hid.dll"));
+        ASSERT_TRUE(hid);
+        EXPECT_NE(hid.Proc<FARPROC>("HidD_GetHidGuid"), nullptr);
+        EXPECT_EQ(::GetModuleHandleA("hid.dll"), hid.Get());
+    }
+    EXPECT_EQ(::GetModuleHandleA("hid.dll"), nullptr);  // freed when its owner went
+
+    HCURSOR rawCursor = nullptr;
+    {
+        const BYTE andMask[128] = {}, xorMask[128] = {};
+        tk::Cursor cursor(::CreateCursor(::GetModuleHandleA(nullptr), 0, 0, 32, 32, andMask, xorMask));
+        ASSERT_TRUE(cursor);
+        rawCursor = cursor.Get();
+        ICONINFO info{};
+        ASSERT_TRUE(::GetIconInfo(rawCursor, &info));
+        ::DeleteObject(info.hbmMask);
+        if (info.hbmColor) ::DeleteObject(info.hbmColor);
+    }
+    ICONINFO gone{};
+    EXPECT_FALSE(::GetIconInfo(rawCursor, &gone));
+
+    {
+        tk::RegKey key;
+        ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, key.Put()), ERROR_SUCCESS);
+        HKEY raw = key.Get();
+        tk::RegKey moved(std::move(key));
+        EXPECT_FALSE(key);
+        EXPECT_EQ(moved.Get(), raw);
+        moved.Reset();
+        DWORD subkeys = 0;
+        EXPECT_NE(::RegQueryInfoKeyA(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+    }
+
+    {
+        tk::ImageList list(::ImageList_Create(16, 16, ILC_COLOR32, 1, 1));
+        ASSERT_TRUE(list);
+        HIMAGELIST raw = list.Get();
+        tk::ImageList moved(std::move(list));
+        EXPECT_FALSE(list);
+        EXPECT_EQ(moved.Get(), raw);
+        EXPECT_EQ(::ImageList_GetImageCount(moved.Get()), 0);
+    }
+
+    {
+        tk::DibSection32 bad(0, 5);
+        EXPECT_FALSE(bad);
+        EXPECT_EQ(bad.Bits(), nullptr);
+        tk::DibSection32 section(7, 3);
+        ASSERT_TRUE(section);
+        EXPECT_EQ(section.PixelCount(), 21u);
+        DIBSECTION seen{};
+        ASSERT_EQ(::GetObjectA(section.Get(), sizeof seen, &seen), static_cast<int>(sizeof seen));
+        EXPECT_EQ(seen.dsBm.bmBitsPixel, 32);
+        EXPECT_EQ(seen.dsBm.bmBits, section.Bits());
+        section.Bits()[20] = 0x00A0B0C0;  // the last pixel is writable
+        section.Bits()[0] = 0x00102030;   // top-down: the first row is the top one
+        {
+            tk::MemoryDC dc;
+            tk::ScopedSelect select(dc.Get(), section.Get());
+            EXPECT_EQ(::GetPixel(dc.Get(), 0, 0), RGB(0x10, 0x20, 0x30));
+            EXPECT_EQ(::GetPixel(dc.Get(), 6, 2), RGB(0xA0, 0xB0, 0xC0));
+        }
+        HBITMAP raw = section.Get();
+        tk::DibSection32 moved(std::move(section));
+        EXPECT_FALSE(section);
+        EXPECT_EQ(moved.Get(), raw);
+        moved = tk::DibSection32();
+        EXPECT_EQ(::GetObjectType(raw), 0u);
+        tk::DibSection32 handedOver(2, 2, false);
+        tk::Bitmap taker(handedOver.Release());
+        EXPECT_FALSE(handedOver);
+        EXPECT_EQ(::GetObjectType(taker.Get()), static_cast<DWORD>(OBJ_BITMAP));
+    }
+}
