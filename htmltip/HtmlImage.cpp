@@ -59,8 +59,8 @@ void ReservedSize(const HtmlImage& image, int width, int height, const HtmlShado
     *rw = width;
     *rh = height;
     if (!image.Offset()) return;
-    *rw = std::clamp(width + shadow.dx, 0, kMaxLength * 2);
-    *rh = std::clamp(height + shadow.dy, 0, kMaxLength * 2);
+    *rw = static_cast<int>(std::clamp(static_cast<long long>(width) + shadow.dx, 0LL, 2LL * kMaxLength));
+    *rh = static_cast<int>(std::clamp(static_cast<long long>(height) + shadow.dy, 0LL, 2LL * kMaxLength));
 }
 
 unsigned ImageEffects(const HtmlImage& image, bool hovered, bool enabled) {

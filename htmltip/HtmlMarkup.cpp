@@ -18,13 +18,13 @@ int Saturate(long long v) {
     if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
+}  // namespace
+
 int ClampLength(long long v) {
     if (v > kMaxLength) return kMaxLength;
     if (v < -kMaxLength) return -kMaxLength;
     return static_cast<int>(v);
 }
-
-}  // namespace
 
 int HtmlMulDiv(int a, int b, int c) {
     if (c == 0) return -1;

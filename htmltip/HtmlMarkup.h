@@ -126,6 +126,8 @@ struct HtmlValueContext {
 HtmlColor ParseColor(std::string_view text, HtmlColor fallback, const HtmlValueContext& ctx);
 // Lengths are kept within ±kMaxLength so that no later sum overflows.
 constexpr int kMaxLength = 1000000;
+// A length cut to ±kMaxLength; every rule that scales a length ends here.
+int ClampLength(long long v);
 int ParseLength(std::string_view text, int base, bool fontSize, const HtmlValueContext& ctx);
 
 }  // namespace quorvel

@@ -88,12 +88,14 @@ void CHtmlRendererCore::SetMaxWidth(int pixels) { m_maxWidth = std::clamp(pixels
 void CHtmlRendererCore::SetTabWidth(int pixels) { m_tabWidth = std::clamp(pixels, 0, kMaxLength); }
 
 void CHtmlRendererCore::SetShadow(int dx, int dy, int darkness, bool soft, int blurWidth, int blurHeight) {
-    m_shadowDx = dx;
-    m_shadowDy = dy;
-    m_shadowDarkness = std::min(darkness, 100);
+    // Offsets and blur are lengths like any other, so that an image's size
+    // plus its shadow never overflows; the darkness is a percentage.
+    m_shadowDx = std::clamp(dx, -kMaxLength, kMaxLength);
+    m_shadowDy = std::clamp(dy, -kMaxLength, kMaxLength);
+    m_shadowDarkness = std::clamp(darkness, 0, 100);
     m_shadowSoft = soft;
-    m_blurWidth = blurWidth;
-    m_blurHeight = blurHeight;
+    m_blurWidth = std::clamp(blurWidth, 0, kMaxLength);
+    m_blurHeight = std::clamp(blurHeight, 0, kMaxLength);
 }
 
 HtmlColor CHtmlRendererCore::ShadowColor() const {

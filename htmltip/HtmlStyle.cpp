@@ -47,7 +47,9 @@ HtmlFontSpec HtmlStyle::FontSpec() const {
     HtmlFontSpec f;
     // Fonts beyond a thousand pixels only cost memory and time in the
     // platform's rasteriser; such sizes come from hostile markup alone.
-    f.height = std::clamp(fontSize, 1, 1000);
+    // A height of 0 or below (or a size that could not be read) means the
+    // default font, as it does for the platform's own fonts.
+    f.height = fontSize <= 0 ? kDefaultFontHeight : std::min(fontSize, 1000);
     f.weight = std::clamp(fontWeight, 0, 1000);
     f.italic = italic;
     f.underline = underline;
@@ -141,8 +143,9 @@ void ApplyDeclarations(std::string_view d, HtmlStyle& s, const HtmlValueContext&
             HtmlColor c = ctx.enabled ? ParseColor(value, s.borderLight, ctx) : ctx.disabledColor;
             s.borderLight = s.borderDark = c;
         } else if (name == "border-width" || name == "size") {
-            if (value == "thin") s.borderWidth = HtmlMulDiv(75, s.borderWidth, 100);
-            else if (value == "thick") s.borderWidth = HtmlMulDiv(125, s.borderWidth, 100);
+            // "thick" repeated would grow the width past every bound.
+            if (value == "thin") s.borderWidth = ClampLength(HtmlMulDiv(75, s.borderWidth, 100));
+            else if (value == "thick") s.borderWidth = ClampLength(HtmlMulDiv(125, s.borderWidth, 100));
             else if (value != "medium") s.borderWidth = ParseLength(value, s.borderWidth, false, ctx);
             if (s.borderWidth == 0) s.borderStyle = 0;
             else if (s.borderStyle == 0) s.borderStyle = 1;

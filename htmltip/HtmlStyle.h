@@ -13,9 +13,12 @@
 
 namespace quorvel {
 
+// The font height a size of 0 or below stands for: the style's reset size.
+constexpr int kDefaultFontHeight = 16;
+
 struct HtmlStyle {
     std::string closingKey;
-    int fontSize = 16;
+    int fontSize = kDefaultFontHeight;
     int fontWeight = 400;
     bool italic = false;
     bool underline = false;

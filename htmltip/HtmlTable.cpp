@@ -126,8 +126,10 @@ std::vector<HtmlCellPiece> SplitCellContent(std::string_view content) {
 void ReadSpans(std::string_view params, const HtmlValueContext& ctx, int* colSpan, int* rowSpan) {
     int cs = 1, rs = 1;
     for (const auto& [n, v] : ParseAttributes(params)) {
-        if (n == "colspan") cs = ParseLength(v, cs, false, ctx);
-        else if (n == "rowspan") rs = ParseLength(v, rs, false, ctx);
+        // A length drops its sign, but a span of "-3" is no span of 3.
+        const bool negative = !v.empty() && v[0] == '-';
+        if (n == "colspan") cs = negative ? 1 : ParseLength(v, cs, false, ctx);
+        else if (n == "rowspan") rs = negative ? 1 : ParseLength(v, rs, false, ctx);
     }
     *colSpan = std::clamp(cs, 1, kMaxTableColumns);
     *rowSpan = std::clamp(rs, 1, kMaxTableRows);

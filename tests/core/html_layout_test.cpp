@@ -7,6 +7,7 @@
 #include "htmltip/HtmlRendererCore.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
+#include <climits>
 #include <functional>
 
 namespace quorvel {
@@ -209,6 +210,15 @@ TEST(HtmlLayout, HandlerCommandLinesAndResourceLines) {
     EXPECT_EQ(r.GetStyleSheet(), kDefaultStyleSheet);
     r.SetShadow(4, 4, 50, true, 7, 7);
     EXPECT_EQ(r.EffectColor(), 0x808080u);
+    r.SetShadow(INT_MAX, INT_MIN, INT_MIN, true, INT_MAX, INT_MIN);   // clamped, no overflow below
+    EXPECT_EQ(r.EffectColor(), 0xFFFFFFu);
+    FakeImages images;
+    images.pictures["res#7"] = {INT_MAX, INT_MAX};
+    r.SetImageSource(&images);
+    FakeCanvas canvas;
+    const HtmlSize shadowed = r.Measure(canvas, "<bmp idres=7 style=s>");
+    EXPECT_EQ(shadowed.width, 2 * kMaxLength + 1);
+    r.SetImageSource(nullptr);
     r.SetEnabled(false);
     EXPECT_EQ(r.EffectColor(), 0x101010u);   // the disabled colour, COLOR_BTNSHADOW
 }

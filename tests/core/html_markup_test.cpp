@@ -180,6 +180,14 @@ TEST(HtmlStyleSheet, RulesAndDeclarations) {
         {"border-width:4; border-width:thick; size:thin", true,
          [](const HtmlStyle& s) { return std::to_string(s.borderWidth); }, "4"},
         {"border-color:red", true, [](const HtmlStyle& s) { return FakeCanvas::Hex(s.borderDark); }, "0000FF"},
+        // the fuzzed rule: a scaled width stays within the length bounds
+        {"size:900000;border-width:thick;border-width:thick", true,
+         [](const HtmlStyle& s) { return std::to_string(s.borderWidth); }, "1000000"},
+        // a size of 0, below 0 or unreadable takes the default font height
+        {"font-size:0", true, [](const HtmlStyle& s) { return std::to_string(s.FontSpec().height); }, "16"},
+        {"font-size:-5000%", true, [](const HtmlStyle& s) { return std::to_string(s.FontSpec().height); }, "16"},
+        {"font-size:x", true, [](const HtmlStyle& s) { return std::to_string(s.FontSpec().height); }, "16"},
+        {"font-size:5000px", true, [](const HtmlStyle& s) { return std::to_string(s.FontSpec().height); }, "1000"},
         {"margin:5px; padding:1em; bogus:1", true,
          [](const HtmlStyle& s) { return std::to_string(s.margin) + "/" + std::to_string(s.padding); }, "5/16"},
     };

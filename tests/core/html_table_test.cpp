@@ -244,6 +244,24 @@ TEST(HtmlTables, HostileTablesStayBounded) {
     }
 }
 
+TEST(HtmlTables, SpansOfZeroOrLessCountAsOne) {
+    const struct {
+        const char* params;
+        int colSpan, rowSpan;
+    } cases[] = {
+        {"colspan=0 rowspan=0", 1, 1},
+        {"colspan=-3 rowspan=-2", 1, 1},
+        {"colspan=-0 rowspan=+4", 1, 4},
+        {"colspan=3 rowspan=99999999", 3, kMaxTableRows},
+    };
+    for (const auto& c : cases) {
+        int cs = 0, rs = 0;
+        ReadSpans(c.params, HtmlValueContext{}, &cs, &rs);
+        EXPECT_EQ(cs, c.colSpan) << c.params;
+        EXPECT_EQ(rs, c.rowSpan) << c.params;
+    }
+}
+
 TEST(HtmlTables, CountingSkipsNestedTablesAndLiterals) {
     struct Case {
         const char* content;

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ctx.enabled = enabled;
             HtmlStyle style;
             sheet.Apply(selector, style, ctx);
-            if (style.fontSize > kMaxLength || style.margin > kMaxLength || style.borderWidth > kMaxLength) std::abort();
+            for (int length : {style.fontSize, style.margin, style.padding, style.borderWidth})
+                if (length > kMaxLength || length < -kMaxLength) std::abort();
             if (!enabled && style.backgroundMode != 1) std::abort();   // no backgrounds while disabled
             HtmlFontSpec font = style.FontSpec();
             if (font.height < 1 || font.height > 1000) std::abort();
