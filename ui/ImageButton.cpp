@@ -128,7 +128,7 @@ bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highli
     desc.shadow = ::GetSysColor(COLOR_BTNSHADOW);
     desc.face = ::GetSysColor(COLOR_BTNFACE);
     desc.light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    htmltip::PatternRandom random(::GetTickCount() ^ reinterpret_cast<std::uintptr_t>(this));
+    htmltip::PatternRandom random(m_seeded ? m_noiseSeed : ::GetTickCount() ^ reinterpret_cast<std::uintptr_t>(this));
     bool made = htmltip::GenerateButtonTextures(desc,
                                                 {&m_normalImage, &m_pressedImage, &m_disabledImage, &m_hoverImage,
                                                  &m_focusLineH, &m_focusLineV},

@@ -13,6 +13,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Handles.h"
 
+#include <cstdint>
 #include <memory>
 
 class CTexturedIconButton : public tk::CButton {
@@ -43,6 +44,9 @@ public:
     // and pressed ones go toward the highlight colour, `coloring` how far the
     // normal one goes toward `colour` (percent).
     bool GenerateTexture(int style, int granularity, int highlight, int coloring, COLORREF colour);
+    // The noise of the textures made from now on starts from `seed` instead
+    // of the clock, so that a picture of the button can be made again.
+    void SetNoiseSeed(std::uint32_t seed) { m_noiseSeed = seed; m_seeded = true; }
 
     COLORREF SetLabelColor(COLORREF colour);
     void SetLabelAlignment(int alignment);
@@ -90,4 +94,6 @@ private:
     int m_enabledIconId = 0, m_disabledIconId = 0;
     int m_iconId = 0;
     bool m_labelShown = true;
+    std::uint32_t m_noiseSeed = 0;
+    bool m_seeded = false;
 };

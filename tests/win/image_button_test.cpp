@@ -2,6 +2,7 @@
 // style, icon placement, the icon pair on enable and disable, check and radio
 // behaviour, hover tracking, and what each visual state paints.
 #include "resources/resource.h"
+#include "tests/win/GoldenPicture.h"
 #include "toolkit/Dialog.h"
 #include "toolkit/Handles.h"
 #include "ui/ImageButton.h"
@@ -34,6 +35,7 @@ public:
                                   nullptr, nullptr, wc.hInstance, nullptr);
     }
     ~ButtonHost() { ::DestroyWindow(m_wnd); }
+    HWND Hwnd() const { return m_wnd; }
     CTexturedIconButton& Add(DWORD style, int id) {
         HWND b = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | style, 10 + 50 * m_count++, 10, 48, 50,
                                    m_wnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
@@ -178,6 +180,77 @@ TEST(ImageButtonTest, HoverAndTheStatesPaintInTheirOrder) {
     Painted shown(b, 0);
     EXPECT_EQ(hidden.Differences(normal), 0);
     EXPECT_GT(shown.Differences(normal), 0);
+}
+
+// The faces of two buttons in their states, painted into one picture and
+// compared with its golden copy: the main window's look (flat, icon pair) and
+// a raised, labelled one (embossed icon when disabled). A row is painted
+// first, then again (a repaint shows the same), then after each change that
+// makes a drawn face stale: other system colours, a smaller window with the
+// old textures, new textures with another label and label colour.
+TEST(ImageButtonTest, FacesEqualTheirGoldenPicture) {
+    ButtonHost host;
+    CTexturedIconButton& a = host.Add(BS_PUSHBUTTON, 100);
+    a.SetFlatLook(true);
+    a.LoadIcons(IDI_OPEN_PICTURE, CTexturedIconButton::AlignCentreBoth);
+    a.SetStateIcons(IDI_OPEN_PICTURE, IDI_OPEN_PICTURE_DISABLED);
+    a.SetLabelShown(false);
+    a.SetNoiseSeed(7);
+    ASSERT_TRUE(a.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0)));
+    CTexturedIconButton& b = host.Add(BS_PUSHBUTTON, 101);
+    b.LoadIcons(IDI_ZOOM_IN, CTexturedIconButton::AlignCentre);  // the label below it
+    b.SetText("In");
+    b.SetNoiseSeed(9);
+    ASSERT_TRUE(b.GenerateTexture(4, 20, 30, 40, RGB(0, 80, 160)));
+
+    enum { Hover = 1, Disabled = 2 };
+    struct Cell { CTexturedIconButton* button; UINT state; int how; };
+    const Cell cells[] = {{&a, 0, 0}, {&a, 0, Hover}, {&a, ODS_SELECTED, Hover}, {&a, ODS_FOCUS, 0},
+                          {&a, ODS_DISABLED, Disabled}, {&b, 0, 0}, {&b, ODS_SELECTED, 0},
+                          {&b, ODS_FOCUS | ODS_DEFAULT, 0}, {&b, ODS_DISABLED, Disabled}};
+    const int n = sizeof cells / sizeof cells[0], rows = 5;
+    GoldenSurface picture(48 * n, 50 * rows);
+    picture.Fill(RGB(255, 0, 255));
+    auto paintRow = [&](int row) {
+        for (int i = 0; i < n; ++i) {
+            CTexturedIconButton& button = *cells[i].button;
+            if (cells[i].how == Hover) {
+                RECT r = button.WindowRect();
+                ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+                button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+                ASSERT_TRUE(button.IsHovering());
+            }
+            if (cells[i].how == Disabled) button.Enable(false);
+            RECT c = button.ClientRect();
+            ::OffsetRect(&c, 48 * i, 50 * row);
+            DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, ODA_DRAWENTIRE, cells[i].state, button.Hwnd(), picture.Dc(), c, 0};
+            button.DrawItem(item);
+            if (cells[i].how == Disabled) button.Enable(true);
+            if (cells[i].how == Hover) button.Send(WM_MOUSELEAVE);
+        }
+    };
+    paintRow(0);
+    paintRow(1);
+    EXPECT_EQ(picture.Differences(RECT{0, 50, 48 * n, 100}, POINT{0, 0}), 0) << "a repaint differs";
+
+    const int which[] = {COLOR_BTNFACE, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT, COLOR_GRAYTEXT};
+    const COLORREF other[] = {RGB(200, 210, 180), RGB(90, 40, 40), RGB(250, 250, 200), RGB(0, 120, 0)};
+    COLORREF saved[4];
+    for (int i = 0; i < 4; ++i) saved[i] = ::GetSysColor(which[i]);
+    ::SetSysColors(4, which, other);
+    paintRow(2);
+    ::SetSysColors(4, which, saved);
+
+    for (CTexturedIconButton* button : {&a, &b})
+        ::SetWindowPos(button->Hwnd(), nullptr, 0, 0, 44, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    paintRow(3);
+
+    a.GenerateTexture(6, 12, 12, 50, RGB(0, 0, 200));
+    b.GenerateTexture(4, 20, 30, 40, RGB(0, 80, 160));
+    b.SetText("Out");
+    b.SetLabelColor(RGB(200, 0, 0));
+    paintRow(4);
+    EXPECT_EQ(picture.CompareWithGolden("button_faces"), "");
 }
 
 } // namespace
