@@ -184,72 +184,80 @@ TEST(ImageButtonTest, HoverAndTheStatesPaintInTheirOrder) {
 
 // The faces of two buttons in their states, painted into one picture and
 // compared with its golden copy: the main window's look (flat, icon pair) and
-// a raised, labelled one (embossed icon when disabled). A row is painted
-// first, then again (a repaint shows the same), then after each change that
-// makes a drawn face stale: other system colours, a smaller window with the
-// old textures, new textures with another label and label colour.
+// a raised, labelled one (embossed icon when disabled), each also as a copy
+// that stays disabled. A row is painted first, then again (a repaint shows
+// the same), then after each change that makes a drawn face stale: a
+// smaller window with the old textures; new textures, another label, another
+// label colour; other system colours.
 TEST(ImageButtonTest, FacesEqualTheirGoldenPicture) {
     ButtonHost host;
-    CTexturedIconButton& a = host.Add(BS_PUSHBUTTON, 100);
-    a.SetFlatLook(true);
-    a.LoadIcons(IDI_OPEN_PICTURE, CTexturedIconButton::AlignCentreBoth);
-    a.SetStateIcons(IDI_OPEN_PICTURE, IDI_OPEN_PICTURE_DISABLED);
-    a.SetLabelShown(false);
-    a.SetNoiseSeed(7);
-    ASSERT_TRUE(a.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0)));
-    CTexturedIconButton& b = host.Add(BS_PUSHBUTTON, 101);
-    b.LoadIcons(IDI_ZOOM_IN, CTexturedIconButton::AlignCentre);  // the label below it
-    b.SetText("In");
-    b.SetNoiseSeed(9);
-    ASSERT_TRUE(b.GenerateTexture(4, 20, 30, 40, RGB(0, 80, 160)));
+    auto mainLook = [&](int id) -> CTexturedIconButton& {
+        CTexturedIconButton& b = host.Add(BS_PUSHBUTTON, id);
+        b.SetFlatLook(true);
+        b.LoadIcons(IDI_OPEN_PICTURE, CTexturedIconButton::AlignCentreBoth);
+        b.SetStateIcons(IDI_OPEN_PICTURE, IDI_OPEN_PICTURE_DISABLED);
+        b.SetLabelShown(false);
+        b.SetNoiseSeed(7);
+        b.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0));
+        return b;
+    };
+    auto labelled = [&](int id) -> CTexturedIconButton& {
+        CTexturedIconButton& b = host.Add(BS_PUSHBUTTON, id);
+        b.LoadIcons(IDI_ZOOM_IN, CTexturedIconButton::AlignCentre);  // the label below it
+        b.SetText("In");
+        b.SetNoiseSeed(9);
+        b.GenerateTexture(4, 20, 30, 40, RGB(0, 80, 160));
+        return b;
+    };
+    CTexturedIconButton &a = mainLook(100), &aOff = mainLook(101), &b = labelled(102), &bOff = labelled(103);
+    aOff.Enable(false);
+    bOff.Enable(false);
 
-    enum { Hover = 1, Disabled = 2 };
-    struct Cell { CTexturedIconButton* button; UINT state; int how; };
-    const Cell cells[] = {{&a, 0, 0}, {&a, 0, Hover}, {&a, ODS_SELECTED, Hover}, {&a, ODS_FOCUS, 0},
-                          {&a, ODS_DISABLED, Disabled}, {&b, 0, 0}, {&b, ODS_SELECTED, 0},
-                          {&b, ODS_FOCUS | ODS_DEFAULT, 0}, {&b, ODS_DISABLED, Disabled}};
+    const bool hover = true;
+    struct Cell { CTexturedIconButton* button; UINT state; bool hover; };
+    const Cell cells[] = {{&a, 0, false}, {&a, 0, hover}, {&a, ODS_SELECTED, hover}, {&a, ODS_FOCUS, false},
+                          {&aOff, ODS_DISABLED, false}, {&b, 0, false}, {&b, ODS_SELECTED, false},
+                          {&b, ODS_FOCUS | ODS_DEFAULT, false}, {&bOff, ODS_DISABLED, false}};
     const int n = sizeof cells / sizeof cells[0], rows = 5;
     GoldenSurface picture(48 * n, 50 * rows);
     picture.Fill(RGB(255, 0, 255));
     auto paintRow = [&](int row) {
         for (int i = 0; i < n; ++i) {
             CTexturedIconButton& button = *cells[i].button;
-            if (cells[i].how == Hover) {
+            if (cells[i].hover) {
                 RECT r = button.WindowRect();
                 ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
                 button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
                 ASSERT_TRUE(button.IsHovering());
             }
-            if (cells[i].how == Disabled) button.Enable(false);
             RECT c = button.ClientRect();
             ::OffsetRect(&c, 48 * i, 50 * row);
             DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, ODA_DRAWENTIRE, cells[i].state, button.Hwnd(), picture.Dc(), c, 0};
             button.DrawItem(item);
-            if (cells[i].how == Disabled) button.Enable(true);
-            if (cells[i].how == Hover) button.Send(WM_MOUSELEAVE);
+            if (cells[i].hover) button.Send(WM_MOUSELEAVE);
         }
     };
     paintRow(0);
     paintRow(1);
     EXPECT_EQ(picture.Differences(RECT{0, 50, 48 * n, 100}, POINT{0, 0}), 0) << "a repaint differs";
 
+    // Each change alone, so that each row tests one way of going stale.
+    for (CTexturedIconButton* button : {&a, &aOff, &b, &bOff})
+        ::SetWindowPos(button->Hwnd(), nullptr, 0, 0, 44, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    paintRow(2);
+
+    for (CTexturedIconButton* button : {&a, &aOff}) button->GenerateTexture(6, 12, 12, 50, RGB(0, 0, 200));
+    bOff.SetText("Out");
+    b.SetLabelColor(RGB(200, 0, 0));
+    paintRow(3);
+
     const int which[] = {COLOR_BTNFACE, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT, COLOR_GRAYTEXT};
     const COLORREF other[] = {RGB(200, 210, 180), RGB(90, 40, 40), RGB(250, 250, 200), RGB(0, 120, 0)};
     COLORREF saved[4];
     for (int i = 0; i < 4; ++i) saved[i] = ::GetSysColor(which[i]);
     ::SetSysColors(4, which, other);
-    paintRow(2);
-    ::SetSysColors(4, which, saved);
-
-    for (CTexturedIconButton* button : {&a, &b})
-        ::SetWindowPos(button->Hwnd(), nullptr, 0, 0, 44, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    paintRow(3);
-
-    a.GenerateTexture(6, 12, 12, 50, RGB(0, 0, 200));
-    b.GenerateTexture(4, 20, 30, 40, RGB(0, 80, 160));
-    b.SetText("Out");
-    b.SetLabelColor(RGB(200, 0, 0));
     paintRow(4);
+    ::SetSysColors(4, which, saved);
     EXPECT_EQ(picture.CompareWithGolden("button_faces"), "");
 }
 
