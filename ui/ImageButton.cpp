@@ -31,10 +31,7 @@ bool HasPixels(const CPaletteDib& image) { return !image.Empty(); }
 
 } // namespace
 
-CTexturedIconButton::~CTexturedIconButton() {
-    Detach();
-    FreeIcons();
-}
+CTexturedIconButton::~CTexturedIconButton() { Detach(); }
 
 void CTexturedIconButton::Attach(HWND wnd) {
     tk::CButton::Attach(wnd);
@@ -67,11 +64,11 @@ void CTexturedIconButton::Detach() {
 }
 
 void CTexturedIconButton::FreeIcons() {
-    if (m_iconDown && m_iconDown != m_icon) ::DestroyIcon(m_iconDown);
-    if (m_iconHighlight && m_iconHighlight != m_icon) ::DestroyIcon(m_iconHighlight);
-    if (m_icon) ::DestroyIcon(m_icon);
-    m_icon = m_iconDown = m_iconHighlight = nullptr;
+    m_iconDown.Reset();
+    m_iconHighlight.Reset();
+    m_icon.Reset();
     m_iconId = 0;
+    DropFaces();
 }
 
 bool CTexturedIconButton::LoadIcons(int iconId, int alignment, int downIconId, int highlightIconId) {
@@ -81,12 +78,12 @@ bool CTexturedIconButton::LoadIcons(int iconId, int alignment, int downIconId, i
         return static_cast<HICON>(
             ::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
     };
-    m_icon = load(iconId);
+    m_icon.Reset(load(iconId));
     if (!m_icon) return false;
     m_iconId = iconId;
 
     // The icon's size is twice its hot spot.
-    SIZE size = CEffectPainter::GetIconSize(m_icon);
+    SIZE size = CEffectPainter::GetIconSize(m_icon.Get());
     const int hx = size.cx / 2, hy = size.cy / 2;
     RECT c = ClientRect();
     const int w = c.right - c.left, h = c.bottom - c.top;
@@ -101,10 +98,10 @@ bool CTexturedIconButton::LoadIcons(int iconId, int alignment, int downIconId, i
     ::OffsetRect(&m_iconRect, dx, dy);
     m_iconAlign = (alignment == AlignLeft || alignment == AlignRight) ? alignment : AlignCentre;
 
-    m_iconDown = downIconId ? load(downIconId) : nullptr;
-    if (!m_iconDown) m_iconDown = m_icon;
-    m_iconHighlight = highlightIconId ? load(highlightIconId) : nullptr;
-    if (!m_iconHighlight) m_iconHighlight = m_icon;
+    // Without their own, the pressed and hovered states show the icon.
+    if (downIconId) m_iconDown.Reset(load(downIconId));
+    if (highlightIconId) m_iconHighlight.Reset(load(highlightIconId));
+    DropFaces();
     if (m_hwnd) Invalidate(false);
     return true;
 }
@@ -133,6 +130,7 @@ bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highli
                                                 {&m_normalImage, &m_pressedImage, &m_disabledImage, &m_hoverImage,
                                                  &m_focusLineH, &m_focusLineV},
                                                 random);
+    DropFaces();
     if (m_hwnd) Invalidate(false);
     return made;
 }
@@ -140,6 +138,7 @@ bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highli
 COLORREF CTexturedIconButton::SetLabelColor(COLORREF colour) {
     COLORREF old = m_labelColor;
     m_labelColor = colour;
+    DropFaces();
     if (m_hwnd) Invalidate(false);
     return old;
 }
@@ -147,6 +146,7 @@ COLORREF CTexturedIconButton::SetLabelColor(COLORREF colour) {
 void CTexturedIconButton::SetLabelAlignment(int alignment) {
     UINT h = alignment == AlignLeft ? DT_LEFT : alignment == AlignRight ? DT_RIGHT : DT_CENTER;
     m_textFormat = h | DT_VCENTER | DT_SINGLELINE;
+    DropFaces();
     if (m_hwnd) Invalidate(false);
 }
 
@@ -167,6 +167,7 @@ bool CTexturedIconButton::SetLabelFont(const LOGFONTA& description) {
     if (&description != m_labelFontDesc.get()) *m_labelFontDesc = description;
     m_labelFontDesc->lfFaceName[LF_FACESIZE - 1] = '\0';
     m_labelFont.Reset(::CreateFontIndirectA(m_labelFontDesc.get()));
+    DropFaces();
     if (m_hwnd) Invalidate(false);
     return static_cast<bool>(m_labelFont);
 }
@@ -179,6 +180,8 @@ bool CTexturedIconButton::CursorOver() const {
 }
 
 void CTexturedIconButton::SetCheck(bool checked) { Send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+void CTexturedIconButton::DropFaces() { m_faces.clear(); }
 
 void CTexturedIconButton::DrawItem(const DRAWITEMSTRUCT& item) {
     // Pressed-state follow-up while the mouse button is held on us: the state
@@ -195,24 +198,54 @@ void CTexturedIconButton::DrawItem(const DRAWITEMSTRUCT& item) {
         }
     }
 
-    RECT R = item.rcItem;
+    const RECT& R = item.rcItem;
     const int w = R.right - R.left, h = R.bottom - R.top;
     if (w <= 0 || h <= 0) return;
-    tk::MemoryDC mem(item.hDC);
-    tk::Bitmap canvas(::CreateCompatibleBitmap(item.hDC, w, h));
-    if (!mem || !canvas) return;
-    tk::ScopedSelect selectCanvas(mem.Get(), canvas.Get());
-    HDC dc = mem.Get();
+    // Every face drawn so far was drawn at one size in one set of system
+    // colours; a theme change reaches no child control, so the colours are
+    // compared here (a handful of reads) rather than waited for.
+    const FaceLook look{w, h, ::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNSHADOW),
+                        ::GetSysColor(COLOR_BTNHIGHLIGHT), ::GetSysColor(COLOR_GRAYTEXT)};
+    if (!(look == m_faceLook)) {
+        DropFaces();
+        m_faceLook = look;
+    }
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const UINT key = (item.itemState & (ODS_DISABLED | ODS_SELECTED | ODS_FOCUS | ODS_DEFAULT)) |
+                     (m_checked ? 0x10000u : 0u) | (m_hovering && !disabled ? 0x20000u : 0u);
+    auto face = std::find_if(m_faces.begin(), m_faces.end(), [key](const Face& f) { return f.key == key; });
+    if (face == m_faces.end()) {
+        tk::Bitmap bitmap(::CreateCompatibleBitmap(item.hDC, w, h));
+        tk::MemoryDC mem(item.hDC);
+        if (!mem || !bitmap) return;
+        {
+            tk::ScopedSelect select(mem.Get(), bitmap.Get());
+            ComposeFace(mem.Get(), w, h, item.itemState);
+        }
+        m_faces.push_back(Face{key, std::move(bitmap)});
+        face = m_faces.end() - 1;
+    }
+    // A repaint is one copy of the state's face.
+    if (!m_faceDC) m_faceDC = std::make_unique<tk::MemoryDC>(item.hDC);
+    if (!*m_faceDC) {
+        m_faceDC.reset();
+        return;
+    }
+    tk::ScopedSelect select(m_faceDC->Get(), face->bitmap.Get());
+    ::BitBlt(item.hDC, R.left, R.top, w, h, m_faceDC->Get(), 0, 0, SRCCOPY);
+}
+
+void CTexturedIconButton::ComposeFace(HDC dc, int w, int h, UINT itemState) {
     RECT all{0, 0, w, h};
     FillFace(dc, all);
 
     const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW), light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-    const bool pressed = (item.itemState & ODS_SELECTED) != 0 || m_checked;
+    const bool disabled = (itemState & ODS_DISABLED) != 0;
+    const bool pressed = (itemState & ODS_SELECTED) != 0 || m_checked;
     const bool hovering = m_hovering && !disabled;
 
     HFONT font = m_labelFont ? m_labelFont.Get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    tk::ScopedSelect selectFont(dc, font);
     ::SetBkMode(dc, TRANSPARENT);
     std::string label = m_labelShown ? GetText() : std::string();
 
@@ -235,7 +268,7 @@ void CTexturedIconButton::DrawItem(const DRAWITEMSTRUCT& item) {
 
     if (disabled && m_disabledIconId == 0) {
         if (HasPixels(m_disabledImage)) m_disabledImage.Draw(dc, 0, 0);
-        drawIcon(m_icon, 0, 0, DSS_DISABLED);
+        drawIcon(m_icon.Get(), 0, 0, DSS_DISABLED);
         if (m_border && !m_flat) ::DrawEdge(dc, &all, EDGE_RAISED, BF_RECT);
         if (!label.empty()) {
             ::SetTextColor(dc, light);
@@ -245,44 +278,42 @@ void CTexturedIconButton::DrawItem(const DRAWITEMSTRUCT& item) {
             ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
             ::DrawTextA(dc, label.c_str(), -1, &grey, m_textFormat);
         }
-    } else {
-        if (pressed) {
-            if (HasPixels(m_pressedImage)) m_pressedImage.Draw(dc, m_border ? 1 : 0, m_border ? 1 : 0);
-            const int shift = m_shiftOnPress ? 1 : 0;
-            drawIcon(m_iconDown, shift, shift, DSS_NORMAL);
-            ::OffsetRect(&T, shift, shift);
-            if (m_border) {
-                if (m_flat) ThinFrame(dc, all, shadow, light);
-                else ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-            }
-        } else {
-            CPaletteDib& back = hovering && HasPixels(m_hoverImage) ? m_hoverImage : m_normalImage;
-            if (HasPixels(back)) back.Draw(dc, 0, 0);
-            drawIcon(hovering ? m_iconHighlight : m_icon, 0, 0, DSS_NORMAL);
-            if (m_border && (hovering || !m_flat)) {
-                if (item.itemState & ODS_DEFAULT) {
-                    ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-                    RECT inner{1, 1, w - 1, h - 1};
-                    ::DrawEdge(dc, &inner, EDGE_RAISED, BF_RECT);
-                } else if (m_flat) {
-                    ThinFrame(dc, all, light, shadow);
-                } else {
-                    ::DrawEdge(dc, &all, EDGE_RAISED, BF_RECT);
-                }
-            }
-        }
-        if ((item.itemState & ODS_FOCUS) && m_focusMargin > 0) {
-            RECT f{m_focusMargin, m_focusMargin, w - m_focusMargin, h - m_focusMargin};
-            m_focusLineH.Draw(dc, f.left + 1, f.top);
-            m_focusLineH.Draw(dc, f.left + 1, f.bottom);
-            m_focusLineV.Draw(dc, f.left, f.top + 1);
-            m_focusLineV.Draw(dc, f.right, f.top + 1);
-        }
-        ::SetTextColor(dc, m_labelColor);
-        if (!label.empty()) ::DrawTextA(dc, label.c_str(), -1, &T, m_textFormat);
+        return;
     }
-    ::SelectObject(dc, oldFont);
-    ::BitBlt(item.hDC, R.left, R.top, w, h, dc, 0, 0, SRCCOPY);
+    if (pressed) {
+        if (HasPixels(m_pressedImage)) m_pressedImage.Draw(dc, m_border ? 1 : 0, m_border ? 1 : 0);
+        const int shift = m_shiftOnPress ? 1 : 0;
+        drawIcon(DownIcon(), shift, shift, DSS_NORMAL);
+        ::OffsetRect(&T, shift, shift);
+        if (m_border) {
+            if (m_flat) ThinFrame(dc, all, shadow, light);
+            else ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
+        }
+    } else {
+        CPaletteDib& back = hovering && HasPixels(m_hoverImage) ? m_hoverImage : m_normalImage;
+        if (HasPixels(back)) back.Draw(dc, 0, 0);
+        drawIcon(hovering ? HighlightIcon() : m_icon.Get(), 0, 0, DSS_NORMAL);
+        if (m_border && (hovering || !m_flat)) {
+            if (itemState & ODS_DEFAULT) {
+                ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
+                RECT inner{1, 1, w - 1, h - 1};
+                ::DrawEdge(dc, &inner, EDGE_RAISED, BF_RECT);
+            } else if (m_flat) {
+                ThinFrame(dc, all, light, shadow);
+            } else {
+                ::DrawEdge(dc, &all, EDGE_RAISED, BF_RECT);
+            }
+        }
+    }
+    if ((itemState & ODS_FOCUS) && m_focusMargin > 0) {
+        RECT f{m_focusMargin, m_focusMargin, w - m_focusMargin, h - m_focusMargin};
+        m_focusLineH.Draw(dc, f.left + 1, f.top);
+        m_focusLineH.Draw(dc, f.left + 1, f.bottom);
+        m_focusLineV.Draw(dc, f.left, f.top + 1);
+        m_focusLineV.Draw(dc, f.right, f.top + 1);
+    }
+    ::SetTextColor(dc, m_labelColor);
+    if (!label.empty()) ::DrawTextA(dc, label.c_str(), -1, &T, m_textFormat);
 }
 
 LRESULT CALLBACK CTexturedIconButton::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
@@ -343,6 +374,9 @@ LRESULT CTexturedIconButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_ERASEBKGND:
         return TRUE;
+    case WM_SETTEXT:  // the label is on the faces
+        DropFaces();
+        break;
     case BM_SETCHECK:
         m_checked = wp != 0 && m_kind != KindPush;
         if (m_kind == KindRadio && m_checked) {

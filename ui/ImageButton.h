@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CTexturedIconButton : public tk::CButton {
 public:
@@ -33,7 +34,7 @@ public:
     void Attach(HWND wnd) override;
     void Detach() override;
 
-    void SetFlatLook(bool flat) { m_flat = flat; }
+    void SetFlatLook(bool flat) { m_flat = flat; DropFaces(); }
     // Loads the icon (and optional pressed and hovered icons) and places it.
     // False when the icon resource cannot be loaded (the button then has none).
     bool LoadIcons(int iconId, int alignment, int downIconId = 0, int highlightIconId = 0);
@@ -55,7 +56,7 @@ public:
     const LOGFONTA* GetLabelFont() const { return m_labelFontDesc.get(); }
     // The window text is the label; a button that only names itself by its
     // text (for screen readers and tips) keeps it off its face.
-    void SetLabelShown(bool shown) { m_labelShown = shown; }
+    void SetLabelShown(bool shown) { m_labelShown = shown; DropFaces(); }
 
     void DrawItem(const DRAWITEMSTRUCT& item);
 
@@ -73,6 +74,12 @@ private:
     void SetCheck(bool checked);
     void FreeIcons();
     bool CursorOver() const;
+    // Draws the whole face of one state into `dc` (w x h, origin at 0, 0).
+    void ComposeFace(HDC dc, int w, int h, UINT itemState);
+    // Forgets the drawn faces; the next paint of each state draws it anew.
+    void DropFaces();
+    HICON DownIcon() const { return m_iconDown ? m_iconDown.Get() : m_icon.Get(); }
+    HICON HighlightIcon() const { return m_iconHighlight ? m_iconHighlight.Get() : m_icon.Get(); }
 
     tk::Font m_labelFont;
     std::unique_ptr<LOGFONTA> m_labelFontDesc;
@@ -86,7 +93,7 @@ private:
     int m_focusMargin = 4;
     COLORREF m_labelColor = ::GetSysColor(COLOR_BTNTEXT);
     bool m_border = true;
-    HICON m_icon = nullptr, m_iconDown = nullptr, m_iconHighlight = nullptr;
+    tk::Icon m_icon, m_iconDown, m_iconHighlight;  // the last two only when they are icons of their own
     RECT m_iconRect{};
     UINT m_textFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     int m_iconAlign = AlignCentre;
@@ -96,4 +103,24 @@ private:
     bool m_labelShown = true;
     std::uint32_t m_noiseSeed = 0;
     bool m_seeded = false;
+
+    // The face of each visual state drawn so far, all at the size and in the
+    // system colours of m_faceLook. Anything else a face shows (textures,
+    // icons, label, its font and colour, the flat look) drops them when it
+    // changes.
+    struct FaceLook {
+        int width = 0, height = 0;
+        COLORREF face = 0, shadow = 0, light = 0, greyText = 0;
+        bool operator==(const FaceLook& o) const {
+            return width == o.width && height == o.height && face == o.face && shadow == o.shadow &&
+                   light == o.light && greyText == o.greyText;
+        }
+    };
+    struct Face {
+        UINT key;  // the item state bits that matter, checked and hovering
+        tk::Bitmap bitmap;
+    };
+    FaceLook m_faceLook;
+    std::vector<Face> m_faces;
+    std::unique_ptr<tk::MemoryDC> m_faceDC;  // the faces are copied from here, none kept selected
 };
