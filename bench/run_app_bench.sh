@@ -4,7 +4,8 @@
 # rows into cjpeg, and prints the ratios the preview is held to:
 #   a zoom step at 200 MP within 2x the step at 24 MP;
 #   a zoom step at 24 MP at most a tenth of the whole-picture render;
-#   a first open at most 1.15x the bare decode.
+#   a first open at most 1.15x the bare decode;
+# and the memory headline: the private peak against the picture's 32-bit size.
 # Usage: bench/run_app_bench.sh [build-dir]   (default build/win)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -34,10 +35,12 @@ trap 'rm -f "$out"' EXIT
 awk '
   /^[^ ]/ && /megapixels/ { n++ }
   /first open \(cold/ { first[n] = $(NF) }
+  /memory: peak private/ { for (i = 1; i <= NF; i++) if ($i ~ /x$/ && $(i - 1) == "MB,") { priv[n] = $i; break } }
   /zoom out step.*whole picture/ { full[n] = $(NF) ; for (i = 1; i <= NF; i++) if ($i == "ms") { zoom[n] = $(i - 1); break } }
   END {
     printf "targets:\n"
     printf "  zoom step 200 MP / 24 MP       %6.2f  (target <= 2)\n", zoom[2] / zoom[1]
     printf "  zoom step 24 MP / whole render %6.3f  (target <= 0.1)\n", full[1]
     printf "  first open / bare decode       %6.3f  %6.3f  (target <= 1.15)\n", first[1], first[2]
+    printf "  peak private / 32-bit picture  %6s  %6s\n", priv[1], priv[2]
   }' "$out"
