@@ -59,6 +59,29 @@ std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength) 
     return static_cast<std::int32_t>(left < kBlockDataSize ? left : kBlockDataSize);
 }
 
+const char kFallbackPictureName[] = "picture.jpg";
+
+std::string HandheldPictureName(const std::u16string& preparedFileName, const AnsiCharacter& toAnsi) {
+    std::string name;
+    for (std::size_t i = 0; i < preparedFileName.size();) {
+        const char16_t unit = preparedFileName[i];
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < preparedFileName.size() &&
+                          preparedFileName[i + 1] >= 0xDC00 && preparedFileName[i + 1] <= 0xDFFF;
+        const std::size_t n = pair ? 2 : 1;
+        std::string bytes;
+        // A zero byte would end the name early on the handheld.
+        if (toAnsi && toAnsi(preparedFileName.substr(i, n), &bytes) && !bytes.empty() &&
+            bytes.find('\0') == std::string::npos)
+            name += bytes;
+        else
+            name += '_';
+        i += n;
+    }
+    const std::size_t dot = name.find('.');
+    if (name.empty() || dot == 0) return kFallbackPictureName;
+    return name;
+}
+
 bool BuildInitImg(const std::string& name, std::uint32_t imageLength, InitImgRecord& out) {
     out.fill(0);
     if (name.size() > kMaxImageNameLength) return false;

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,17 @@ std::int32_t ProgressUpperBound(std::uint32_t fileLength);
 std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength);
 
 // --- records -----------------------------------------------------------
+
+// One character of a file name (a UTF-16 unit, or a surrogate pair) in the
+// ANSI code page: false when the code page has no such character.
+using AnsiCharacter = std::function<bool(const std::u16string& character, std::string* bytes)>;
+
+// The picture's name as the handheld reads it in init_img's name field (the
+// ANSI code page): the prepared file's name with each character the code
+// page cannot hold written as "_"; "picture.jpg" when no base name is left.
+// The same text goes to the log's name line.
+std::string HandheldPictureName(const std::u16string& preparedFileName, const AnsiCharacter& toAnsi);
+extern const char kFallbackPictureName[];  // "picture.jpg"
 
 // Builds init_img. Refuses (false, record zeroed) a name longer than 255
 // characters or holding a zero byte, and a length above 64000.

@@ -84,7 +84,13 @@ std::uint64_t NextFF(ByteSource& s, std::uint64_t pos) {
     }
 }
 
-bool ReadJpeg(ByteSource& s, PictureHeader* header) {
+// Walks the JPEG segments behind SOI up to the image data. `visit(marker,
+// offset, length)` is called for every segment that has a length, with the
+// offset of its length bytes and the length they give (at least 2); it
+// returns true to stop the walk. False when the data ends, the image data
+// or the end marker comes first, or a length is broken.
+template <class Visit>
+bool WalkJpegSegments(ByteSource& s, Visit visit) {
     const std::uint64_t size = s.Size();
     std::uint64_t pos = 2;  // behind SOI
     // Each turn moves forward by at least one byte, so the walk ends within
@@ -102,19 +108,27 @@ bool ReadJpeg(ByteSource& s, PictureHeader* header) {
         const std::uint8_t marker = m[1];
         pos += 2;
         if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
-        if (marker == 0xD9 || marker == 0xDA) return false;  // image data or end before any frame header
+        if (marker == 0xD9 || marker == 0xDA) return false;  // image data or end
         std::uint8_t lenBytes[2];
         if (!ReadExact(s, pos, lenBytes, 2)) return false;
         const std::uint16_t length = Be16(lenBytes);
         if (length < 2) return false;
-        if (IsStartOfFrame(marker)) {
-            std::uint8_t f[5];  // precision, height, width
-            if (length < 7 || !ReadExact(s, pos + 2, f, 5)) return false;
-            return Finish(PictureFormat::kJpeg, Be16(f + 3), Be16(f + 1), header);  // height 0 (DNL) is refused
-        }
+        if (visit(marker, pos, length)) return true;
         pos += length;
     }
     return false;
+}
+
+bool ReadJpeg(ByteSource& s, PictureHeader* header) {
+    bool found = false;
+    WalkJpegSegments(s, [&](std::uint8_t marker, std::uint64_t pos, std::uint16_t length) {
+        if (!IsStartOfFrame(marker)) return false;
+        std::uint8_t f[5];  // precision, height, width
+        found = length >= 7 && ReadExact(s, pos + 2, f, 5) &&
+                Finish(PictureFormat::kJpeg, Be16(f + 3), Be16(f + 1), header);  // height 0 (DNL) is refused
+        return true;
+    });
+    return found;
 }
 
 bool SkipGifSubBlocks(ByteSource& s, std::uint64_t* pos) {
@@ -161,33 +175,104 @@ bool ReadGif(ByteSource& s, PictureHeader* header) {
     return false;
 }
 
-bool ReadTiff(ByteSource& s, bool little, PictureHeader* header) {
-    auto u16 = [little](const std::uint8_t* p) { return little ? Le16(p) : Be16(p); };
-    auto u32 = [little](const std::uint8_t* p) { return little ? Le32(p) : Be32(p); };
+// One entry of a TIFF directory; `value` holds a single SHORT or LONG
+// (`isNumber`), anything else is left to the reader.
+struct TiffEntry {
+    std::uint16_t tag = 0;
+    std::uint16_t type = 0;
+    std::uint32_t count = 0;
+    bool isNumber = false;
+    std::uint32_t value = 0;
+};
+
+// Walks the entries of the first TIFF directory in `s` (which starts at the
+// byte-order mark); `visit(entry)` returns true to stop. False when the data
+// is no TIFF, is cut short, or the walk was not stopped.
+template <class Visit>
+bool WalkFirstTiffDirectory(ByteSource& s, Visit visit) {
     std::uint8_t b[8];
     if (!ReadExact(s, 0, b, sizeof b)) return false;
+    bool little;
+    if (std::memcmp(b, "II*\0", 4) == 0) little = true;
+    else if (std::memcmp(b, "MM\0*", 4) == 0) little = false;
+    else return false;
+    auto u16 = [little](const std::uint8_t* p) { return little ? Le16(p) : Be16(p); };
+    auto u32 = [little](const std::uint8_t* p) { return little ? Le32(p) : Be32(p); };
     const std::uint32_t ifd = u32(b + 4);
     std::uint8_t countBytes[2];
     if (ifd < 8 || !ReadExact(s, ifd, countBytes, 2)) return false;
     const std::uint16_t count = u16(countBytes);
-    std::uint32_t width = 0, height = 0;
-    bool haveWidth = false, haveHeight = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t e[12];
         if (!ReadExact(s, static_cast<std::uint64_t>(ifd) + 2 + 12ULL * i, e, sizeof e)) return false;
-        const std::uint16_t tag = u16(e);
-        if (tag != 256 && tag != 257) continue;
-        const std::uint16_t type = u16(e + 2);
-        if (u32(e + 4) != 1) return false;
-        std::uint32_t value;
-        if (type == 3) value = u16(e + 8);        // SHORT
-        else if (type == 4) value = u32(e + 8);   // LONG
-        else return false;
-        if (tag == 256) { width = value; haveWidth = true; }
-        else { height = value; haveHeight = true; }
-        if (haveWidth && haveHeight) return Finish(PictureFormat::kTiff, width, height, header);
+        TiffEntry entry;
+        entry.tag = u16(e);
+        entry.type = u16(e + 2);
+        entry.count = u32(e + 4);
+        entry.isNumber = entry.count == 1 && (entry.type == 3 || entry.type == 4);
+        if (entry.isNumber) entry.value = entry.type == 3 ? u16(e + 8) : u32(e + 8);
+        if (visit(entry)) return true;
     }
     return false;
+}
+
+bool ReadTiff(ByteSource& s, PictureHeader* header) {
+    std::uint32_t width = 0, height = 0;
+    bool haveWidth = false, haveHeight = false, broken = false;
+    WalkFirstTiffDirectory(s, [&](const TiffEntry& e) {
+        if (e.tag != 256 && e.tag != 257) return false;
+        if (!e.isNumber) {
+            broken = true;
+            return true;
+        }
+        if (e.tag == 256) { width = e.value; haveWidth = true; }
+        else { height = e.value; haveHeight = true; }
+        return haveWidth && haveHeight;
+    });
+    return !broken && haveWidth && haveHeight && Finish(PictureFormat::kTiff, width, height, header);
+}
+
+// Orientation tag 274 of the first directory: 1..8, or 1 (as stored).
+int TiffOrientation(ByteSource& s) {
+    int orientation = kOrientationAsStored;
+    WalkFirstTiffDirectory(s, [&](const TiffEntry& e) {
+        if (e.tag != 274) return false;
+        if (e.type == 3 && e.count == 1 && e.value >= 1 && e.value <= 8) orientation = static_cast<int>(e.value);
+        return true;
+    });
+    return orientation;
+}
+
+// A window [offset, offset + size) of another source, as a source of its own.
+class SubSource : public ByteSource {
+public:
+    SubSource(ByteSource& outer, std::uint64_t offset, std::uint64_t size) : m_outer(outer), m_offset(offset), m_size(size) {}
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset >= m_size) return 0;
+        return m_outer.ReadAt(m_offset + offset, buffer,
+                              static_cast<std::size_t>(std::min<std::uint64_t>(count, m_size - offset)));
+    }
+    std::uint64_t Size() const override { return m_size; }
+
+private:
+    ByteSource& m_outer;
+    std::uint64_t m_offset;
+    std::uint64_t m_size;
+};
+
+// The orientation in the first Exif APP1 segment before the image data.
+int JpegOrientation(ByteSource& s) {
+    int orientation = kOrientationAsStored;
+    WalkJpegSegments(s, [&](std::uint8_t marker, std::uint64_t pos, std::uint16_t length) {
+        std::uint8_t id[6];
+        if (marker != 0xE1 || length < 2 + 6 || !ReadExact(s, pos + 2, id, 6) ||
+            std::memcmp(id, "Exif\0\0", 6) != 0)
+            return false;  // not Exif (XMP also lives in APP1): keep looking
+        SubSource tiff(s, pos + 2 + 6, length - 2u - 6u);
+        orientation = TiffOrientation(tiff);
+        return true;
+    });
+    return orientation;
 }
 
 }  // namespace
@@ -202,9 +287,16 @@ bool ReadPictureHeader(ByteSource& source, PictureHeader* header) {
     if (n >= 3 && sig[0] == 0xFF && sig[1] == 0xD8 && sig[2] == 0xFF) return ReadJpeg(source, header);
     if (n >= 6 && (std::memcmp(sig, "GIF87a", 6) == 0 || std::memcmp(sig, "GIF89a", 6) == 0))
         return ReadGif(source, header);
-    if (n >= 4 && std::memcmp(sig, "II*\0", 4) == 0) return ReadTiff(source, true, header);
-    if (n >= 4 && std::memcmp(sig, "MM\0*", 4) == 0) return ReadTiff(source, false, header);
+    if (n >= 4 && (std::memcmp(sig, "II*\0", 4) == 0 || std::memcmp(sig, "MM\0*", 4) == 0))
+        return ReadTiff(source, header);
     return false;
+}
+
+int ReadOrientation(ByteSource& source) {
+    std::uint8_t sig[3];
+    if (source.ReadAt(0, sig, sizeof sig) != sizeof sig) return kOrientationAsStored;
+    if (sig[0] == 0xFF && sig[1] == 0xD8 && sig[2] == 0xFF) return JpegOrientation(source);
+    return TiffOrientation(source);  // anything that is no TIFF gives "as stored"
 }
 
 bool IsDecodableSize(std::uint32_t width, std::uint32_t height) {

@@ -58,6 +58,15 @@ struct PictureHeader {
 // unknown format, a header cut short or inconsistent, or a size of zero.
 bool ReadPictureHeader(ByteSource& source, PictureHeader* header);
 
+// The orientation a camera recorded (tag 274 of the Exif block in a JPEG's
+// APP1 segment, or of a TIFF's first directory): 1 as stored, 2 mirrored,
+// 3 turned half round, 4 flipped top to bottom, 5 transposed, 6 to be turned
+// a quarter clockwise, 7 transversed, 8 to be turned a quarter
+// anticlockwise. A missing, unreadable or out-of-range tag, a block cut
+// short and every other format give 1.
+constexpr int kOrientationAsStored = 1;
+int ReadOrientation(ByteSource& source);
+
 // Our bounds for decoding a picture: each side at most 65535 (the largest
 // JPEG there can be, and what the imaging service handles everywhere), and,
 // in the 64-bit program, at most 2^28 pixels (268 million: the 16320 x 12240

@@ -16,18 +16,36 @@ std::mutex& PreparationMutex() {
 
 PreparationTurn::PreparationTurn() : m_hold(PreparationMutex()) {}
 
-std::string PreparedPictureBaseName(const std::string& picturePath) {
-    const std::size_t slash = picturePath.rfind('\\');
-    const std::string fileName = slash == std::string::npos ? picturePath : picturePath.substr(slash + 1);
-    return fileName.substr(0, fileName.find('.'));
+namespace {
+
+template <class S>
+S BaseName(const S& picturePath) {
+    using C = typename S::value_type;
+    const std::size_t slash = picturePath.rfind(static_cast<C>('\\'));
+    const S fileName = slash == S::npos ? picturePath : picturePath.substr(slash + 1);
+    return fileName.substr(0, fileName.find(static_cast<C>('.')));
 }
 
-std::string PreparedPictureFileName(const std::string& picturePath) {
-    return PreparedPictureBaseName(picturePath) + ".jpg";
+template <class S>
+S FileName(const S& picturePath) {
+    using C = typename S::value_type;
+    const C jpg[] = {'.', 'j', 'p', 'g', 0};
+    return BaseName(picturePath) + jpg;
 }
 
-std::string PreparedPicturePath(const std::string& sentPicturesFolder, const std::string& picturePath) {
-    return sentPicturesFolder + "\\" + PreparedPictureFileName(picturePath);
+template <class S>
+S Path(const S& folder, const S& picturePath) {
+    using C = typename S::value_type;
+    return folder + static_cast<C>('\\') + FileName(picturePath);
 }
+
+}  // namespace
+
+std::string PreparedPictureBaseName(const std::string& p) { return BaseName(p); }
+std::string PreparedPictureFileName(const std::string& p) { return FileName(p); }
+std::string PreparedPicturePath(const std::string& f, const std::string& p) { return Path(f, p); }
+std::wstring PreparedPictureBaseName(const std::wstring& p) { return BaseName(p); }
+std::wstring PreparedPictureFileName(const std::wstring& p) { return FileName(p); }
+std::wstring PreparedPicturePath(const std::wstring& f, const std::wstring& p) { return Path(f, p); }
 
 }  // namespace quorvel

@@ -20,6 +20,11 @@ std::string PreparedPictureBaseName(const std::string& picturePath);
 std::string PreparedPictureFileName(const std::string& picturePath);
 // sentPicturesFolder + "\" + base name + ".jpg".
 std::string PreparedPicturePath(const std::string& sentPicturesFolder, const std::string& picturePath);
+// The same for names carried as UTF-16, as the user wrote them:
+// "C:\p\写真.png" gives "写真.jpg".
+std::wstring PreparedPictureBaseName(const std::wstring& picturePath);
+std::wstring PreparedPictureFileName(const std::wstring& picturePath);
+std::wstring PreparedPicturePath(const std::wstring& sentPicturesFolder, const std::wstring& picturePath);
 
 // Shown by every sender whose prepared picture is missing or unreadable.
 extern const char kPictureUnreadableText[];  // "The prepared picture could not be read.\nIt has not been sent"

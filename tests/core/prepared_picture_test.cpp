@@ -27,5 +27,12 @@ TEST(PreparedPicture, NameIsTheFileNameCutBeforeItsFirstDot) {
               "C:\\QPM\\Sent Pictures\\beach.jpg");
 }
 
+TEST(PreparedPicture, WideNamesKeepTheirOwnCharacters) {
+    EXPECT_EQ(PreparedPicturePath(std::wstring(L"C:\\QPM\\Sent Pictures"), std::wstring(L"D:\\\u5199\u771f.day.png")),
+              L"C:\\QPM\\Sent Pictures\\\u5199\u771f.jpg");
+    EXPECT_EQ(PreparedPictureFileName(std::wstring(L"\u0424\u043e\u0442\u043e.png")), L"\u0424\u043e\u0442\u043e.jpg");
+    EXPECT_EQ(PreparedPictureBaseName(std::wstring(L"C:\\.hidden.png")), L"");
+}
+
 }  // namespace
 }  // namespace quorvel

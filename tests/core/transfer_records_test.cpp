@@ -111,6 +111,42 @@ TEST(InitImg, NameLimitsAndRefusals) {
     EXPECT_FALSE(BuildInitImg("a.jpg", 64001, rec));
 }
 
+TEST(InitImg, NameInTheCodePageTheHandheldReads) {
+    // A Western code page holds Latin-1; a Japanese one holds these two
+    // characters in two bytes each.
+    const AnsiCharacter western = [](const std::u16string& c, std::string* bytes) {
+        if (c.size() != 1 || c[0] > 0xFF) return false;
+        *bytes = std::string(1, static_cast<char>(c[0]));
+        return true;
+    };
+    const AnsiCharacter japanese = [](const std::u16string& c, std::string* bytes) {
+        if (c == u"\u5199") *bytes = "\x8e\xca";
+        else if (c == u"\u771f") *bytes = "\x90\x5e";
+        else if (c.size() == 1 && c[0] < 0x80) *bytes = std::string(1, static_cast<char>(c[0]));
+        else return false;
+        return true;
+    };
+    const AnsiCharacter zeroByte = [](const std::u16string&, std::string* bytes) { *bytes = std::string(1, '\0'); return true; };
+    struct Case {
+        std::u16string name;
+        const AnsiCharacter* code;
+        std::string field;
+    };
+    const Case cases[] = {
+        {u"beach.jpg", &western, "beach.jpg"},
+        {u"caf\u00e9.jpg", &western, "caf\xe9.jpg"},
+        {u"\u5199\u771f.jpg", &western, "__.jpg"},
+        {u"\u0424\u043e\u0442\u043e.jpg", &western, "____.jpg"},
+        {u"\u5199\u771f.jpg", &japanese, "\x8e\xca\x90\x5e.jpg"},
+        {u"\U0001F600x.jpg", &western, "_x.jpg"},  // a surrogate pair is one character
+        {u"\xd800.jpg", &western, "_.jpg"},         // a lone surrogate too
+        {u".jpg", &western, "picture.jpg"},         // no base name left
+        {u"", &western, "picture.jpg"},
+        {u"a.jpg", &zeroByte, "_____"},             // a zero byte would cut the field
+    };
+    for (const Case& c : cases) EXPECT_EQ(HandheldPictureName(c.name, *c.code), c.field) << c.field;
+}
+
 TEST(BlockImg, ExactBytesForPartialAndFullBlocks) {
     const auto data = Pattern(1000);
     BlockImgRecord rec;
