@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // GDI+ pixel-format codes used by the program.
 constexpr int kPixelFormat24bppRGB = 0x21808;     // display
@@ -101,6 +102,15 @@ bool GetPictureSize(const std::string& path, SIZE* size);
 // Frees the kept pixels of the last decoded picture (for instance when no
 // picture is open any more). The next operation decodes its file again.
 void ForgetDecodedPicture();
+
+// The extensions the program opens: its own seven, then those of every
+// decoder installed in the platform's imaging components
+// (imaging/PictureExtensions.h). Asked once per process.
+const std::vector<std::wstring>& InstalledPictureExtensions();
+
+// Whether two paths name one file, decided by the file's identity (volume
+// serial number and file index), not by the paths' text.
+bool IsSameFile(const std::wstring& a, const std::wstring& b);
 
 // Deletes an earlier prepared file before a new preparation, so that a failed
 // one never leaves an old picture to be sent. A picture opened from the Sent

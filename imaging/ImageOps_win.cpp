@@ -20,6 +20,8 @@
 //    format and encoded by the service.
 #include "imaging/ImageOps.h"
 
+#include "imaging/Orientation.h"
+#include "imaging/PictureExtensions.h"
 #include "imaging/PictureHeader.h"
 #include "imaging/PreparedPicture.h"
 #include "imaging/Resample.h"
@@ -89,29 +91,63 @@ private:
     std::uint64_t m_size;
 };
 
-// Copies the decoded bitmap's pixels out as 32-bit straight-alpha BGRA.
-bool CopyPixels(Gdiplus::Bitmap& bitmap, PixelBuffer& out) {
-    const int w = out.width, h = out.height;
-    Gdiplus::Rect all(0, 0, w, h);
-    Gdiplus::BitmapData data{};
-    data.Width = static_cast<UINT>(w);
-    data.Height = static_cast<UINT>(h);
-    data.Stride = out.Stride();
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = out.bgra.data();
-    // Converted straight into our buffer, without a second full copy.
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-                        PixelFormat32bppARGB, &data) == Gdiplus::Ok) {
-        return bitmap.UnlockBits(&data) == Gdiplus::Ok;
+// Rows converted in one step, into a band buffer when the picture has to
+// be turned: the band is all the memory a turn costs beside the kept copy.
+constexpr int kBandRows = 256;
+
+// Room for the upright picture of a stored w x h; false when there is none.
+bool AllocateUpright(PixelBuffer& out, int orientation, UINT w, UINT h) {
+    const imaging::Size size = imaging::UprightSize(orientation, static_cast<int>(w), static_cast<int>(h));
+    try {
+        out.width = size.width;
+        out.height = size.height;
+        out.bgra.resize(static_cast<std::size_t>(w) * h * 4);
+    } catch (const std::bad_alloc&) {
+        out = PixelBuffer{};
+        return false;
     }
-    Gdiplus::BitmapData locked{};
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &locked) != Gdiplus::Ok) return false;
-    for (int y = 0; y < h; ++y) {
-        std::memcpy(out.bgra.data() + static_cast<std::size_t>(y) * out.Stride(),
-                    static_cast<const std::uint8_t*>(locked.Scan0) + static_cast<std::ptrdiff_t>(y) * locked.Stride,
-                    static_cast<std::size_t>(w) * 4);
+    return true;
+}
+
+// Copies the decoded bitmap's pixels out as 32-bit straight-alpha BGRA,
+// turned upright on the way.
+bool CopyPixels(Gdiplus::Bitmap& bitmap, int orientation, PixelBuffer& out) {
+    const int w = static_cast<int>(bitmap.GetWidth()), h = static_cast<int>(bitmap.GetHeight());
+    auto lock = [&bitmap, w](int y, int rows, std::uint8_t* into) {
+        Gdiplus::Rect part(0, y, w, rows);
+        Gdiplus::BitmapData data{};
+        data.Width = static_cast<UINT>(w);
+        data.Height = static_cast<UINT>(rows);
+        data.Stride = w * 4;
+        data.PixelFormat = PixelFormat32bppARGB;
+        data.Scan0 = into;
+        // Converted straight into our buffer, without a copy of the service's.
+        if (bitmap.LockBits(&part, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                            PixelFormat32bppARGB, &data) == Gdiplus::Ok)
+            return bitmap.UnlockBits(&data) == Gdiplus::Ok;
+        Gdiplus::BitmapData locked{};
+        if (bitmap.LockBits(&part, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &locked) != Gdiplus::Ok)
+            return false;
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(into + static_cast<std::size_t>(r) * w * 4,
+                        static_cast<const std::uint8_t*>(locked.Scan0) + static_cast<std::ptrdiff_t>(r) * locked.Stride,
+                        static_cast<std::size_t>(w) * 4);
+        bitmap.UnlockBits(&locked);
+        return true;
+    };
+    if (orientation == imaging::kOrientationAsStored) return lock(0, h, out.bgra.data());
+    std::vector<std::uint8_t> band;
+    try {
+        band.resize(static_cast<std::size_t>(w) * std::min(kBandRows, h) * 4);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    bitmap.UnlockBits(&locked);
+    for (int y = 0; y < h; y += kBandRows) {
+        const int rows = std::min(kBandRows, h - y);
+        if (!lock(y, rows, band.data())) return false;
+        if (!imaging::PlaceStoredRows(ConstPixelView{band.data(), w, rows, w * 4}, y, h, orientation, out.MutableView()))
+            return false;
+    }
     return true;
 }
 
@@ -124,22 +160,55 @@ struct ComRelease {
     }
 };
 
-// A JPEG decoded by the platform's imaging components, which the service
-// itself decodes with, straight into our buffer. Through the service the
-// decoder's own buffer and the service's bitmap would both be held beside
-// ours while the copy is taken (about 2.5 times the 32-bit picture for a
-// 200-megapixel photo, and two extra conversion passes); this way only the
-// decoder's buffer is. False leaves the decoding to the service.
-bool DecodeJpegDirect(IStream* stream, DecodedPicture& out) {
-    // The components need COM on this thread; whatever apartment a caller
-    // already has is kept.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    struct Uninit {
-        bool on;
-        ~Uninit() {
-            if (on) ::CoUninitialize();
+// Turns COM on for this thread while it lives; whatever apartment a caller
+// already has is kept.
+struct ComScope {
+    bool on;
+    ComScope() : on(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (on) ::CoUninitialize();
+    }
+};
+
+// The orientation the components report for a frame as the photo's
+// orientation (HEIF, WebP, JPEG XR, DNG, ...); 1 when they report none.
+int WicPhotoOrientation(IWICBitmapFrameDecode* frame) {
+    ComRelease<IWICMetadataQueryReader> reader;
+    if (FAILED(frame->GetMetadataQueryReader(&reader.p)) || !reader.p) return imaging::kOrientationAsStored;
+    for (const wchar_t* name : {L"System.Photo.Orientation", L"/ifd/{ushort=274}"}) {
+        PROPVARIANT value;
+        ::PropVariantInit(&value);
+        int orientation = 0;
+        if (SUCCEEDED(reader.p->GetMetadataByName(name, &value))) {
+            if (value.vt == VT_UI2) orientation = value.uiVal;
+            else if (value.vt == VT_UI4) orientation = static_cast<int>(std::min<ULONG>(value.ulVal, 9));
         }
-    } uninit{SUCCEEDED(com)};
+        ::PropVariantClear(&value);
+        if (orientation != 0) return orientation >= 1 && orientation <= 8 ? orientation : imaging::kOrientationAsStored;
+    }
+    return imaging::kOrientationAsStored;
+}
+
+// Whether a stored pixel format of the components has no transparency at
+// all. Palette formats may have a transparent entry (GIF), so only formats
+// without alpha and without palette count.
+bool IsOpaqueWicFormat(const WICPixelFormatGUID& f) {
+    for (const GUID& opaque : {GUID_WICPixelFormat24bppBGR, GUID_WICPixelFormat24bppRGB, GUID_WICPixelFormat32bppBGR,
+                               GUID_WICPixelFormat48bppRGB, GUID_WICPixelFormat8bppGray, GUID_WICPixelFormat16bppGray,
+                               GUID_WICPixelFormat32bppCMYK, GUID_WICPixelFormat16bppBGR555,
+                               GUID_WICPixelFormat16bppBGR565, GUID_WICPixelFormatBlackWhite})
+        if (::IsEqualGUID(f, opaque)) return true;
+    return false;
+}
+
+// Decodes the first frame through the platform's imaging components
+// straight into our buffer, upright, in bands, so that beside the kept copy
+// only the decoder's own buffer and one band are held. `orientation` is the
+// tag we read ourselves (JPEG, TIFF), or 0 to ask the components. False
+// leaves the decoding to the service (no decoder, or a frame beyond our
+// bounds, which is then refused there too).
+bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* opaque) {
+    ComScope com;
     ComRelease<IWICImagingFactory> factory;
     if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                   reinterpret_cast<void**>(&factory.p))))
@@ -149,37 +218,47 @@ bool DecodeJpegDirect(IStream* stream, DecodedPicture& out) {
         return false;
     ComRelease<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder.p->GetFrame(0, &frame.p))) return false;
+    UINT w = 0, h = 0;
+    if (FAILED(frame.p->GetSize(&w, &h)) || !imaging::IsDecodableSize(w, h)) return false;
+    if (orientation == 0) orientation = WicPhotoOrientation(frame.p);
+    WICPixelFormatGUID stored{};
+    *opaque = SUCCEEDED(frame.p->GetPixelFormat(&stored)) && IsOpaqueWicFormat(stored);
     ComRelease<IWICBitmapSource> bgra;
     if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &bgra.p))) return false;
-    UINT w = 0, h = 0;
-    if (FAILED(bgra.p->GetSize(&w, &h)) || !imaging::IsDecodableSize(w, h)) return false;
+    if (!AllocateUpright(out.pixels, orientation, w, h)) return false;
+    const UINT stride = w * 4;
+    const bool turned = orientation != imaging::kOrientationAsStored;
+    std::vector<std::uint8_t> band;
     try {
-        out.pixels.width = static_cast<int>(w);
-        out.pixels.height = static_cast<int>(h);
-        out.pixels.bgra.resize(static_cast<std::size_t>(w) * h * 4);
+        if (turned) band.resize(static_cast<std::size_t>(stride) * std::min<UINT>(kBandRows, h));
     } catch (const std::bad_alloc&) {
         out.pixels = PixelBuffer{};
         return false;
     }
-    // In bands, so that the converter's own buffer stays small.
-    const UINT stride = w * 4;
-    constexpr UINT kBand = 256;
-    for (UINT y = 0; y < h; y += kBand) {
-        const UINT rows = std::min(kBand, h - y);
-        const WICRect band{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
-        if (FAILED(bgra.p->CopyPixels(&band, stride, stride * rows,
-                                      out.pixels.bgra.data() + static_cast<std::size_t>(y) * stride))) {
+    for (UINT y = 0; y < h; y += kBandRows) {
+        const UINT rows = std::min<UINT>(kBandRows, h - y);
+        const WICRect part{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
+        std::uint8_t* into = turned ? band.data() : out.pixels.bgra.data() + static_cast<std::size_t>(y) * stride;
+        if (FAILED(bgra.p->CopyPixels(&part, stride, stride * rows, into)) ||
+            (turned && !imaging::PlaceStoredRows(ConstPixelView{into, static_cast<int>(w), static_cast<int>(rows),
+                                                                static_cast<int>(stride)},
+                                                 static_cast<int>(y), static_cast<int>(h), orientation,
+                                                 out.pixels.MutableView()))) {
             out.pixels = PixelBuffer{};
             return false;
         }
     }
     double dx = 0.0, dy = 0.0;
     if (SUCCEEDED(frame.p->GetResolution(&dx, &dy)) && dx > 0.0 && dy > 0.0) {
-        out.dpiX = static_cast<float>(dx);
-        out.dpiY = static_cast<float>(dy);
+        // The resolution follows the turn.
+        const bool swap = imaging::SwapsSides(orientation);
+        out.dpiX = static_cast<float>(swap ? dy : dx);
+        out.dpiY = static_cast<float>(swap ? dx : dy);
     }
-    // A JPEG has no transparency: every pixel is opaque already.
-    for (std::size_t i = 3; i < out.pixels.bgra.size(); i += 4) out.pixels.bgra[i] = 255;
+    // Opaque formats are filled in whole; the alpha byte the converter
+    // leaves is not relied upon.
+    if (*opaque)
+        for (std::size_t i = 3; i < out.pixels.bgra.size(); i += 4) out.pixels.bgra[i] = 255;
     return true;
 }
 
@@ -203,9 +282,14 @@ PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) 
     if (stamp->size == 0 || stamp->size > imaging::kMaxPictureFileBytes) return nullptr;
 
     FileByteSource source(file, stamp->size);
+    // The five formats of our own are checked against our bounds before any
+    // decoder sees them; any other format is left to the platform's imaging
+    // components alone, which report a frame's size before they decode it.
     imaging::PictureHeader header;
-    if (!imaging::ReadPictureHeader(source, &header)) return nullptr;
-    if (!imaging::IsDecodableSize(header.width, header.height)) return nullptr;
+    const bool ownFormat = imaging::ReadPictureHeader(source, &header);
+    if (ownFormat && !imaging::IsDecodableSize(header.width, header.height)) return nullptr;
+    const bool tagged = header.format == imaging::PictureFormat::kJpeg || header.format == imaging::PictureFormat::kTiff;
+    const int orientation = tagged ? imaging::ReadOrientation(source) : 0;
 
     // The whole file into memory the stream owns, then decoded from there.
     const SIZE_T bytes = static_cast<SIZE_T>(stamp->size);
@@ -229,31 +313,28 @@ PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) 
     } releaser{stream};
 
     auto picture = std::make_shared<DecodedPicture>();
-    if (header.format == imaging::PictureFormat::kJpeg && DecodeJpegDirect(stream, *picture)) return picture;
-    LARGE_INTEGER start{};
-    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return nullptr;
     bool opaque = false;
-    {
+    if (!DecodeWithWic(stream, orientation, *picture, &opaque)) {
+        // The service decodes what the components have no decoder for; it
+        // has no bounds of its own, so only our own formats go to it.
+        if (!ownFormat) return nullptr;
+        LARGE_INTEGER start{};
+        if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return nullptr;
         // The service's bitmap lives only until our copy is taken: the kept
         // pixels are the one copy of the picture.
         Gdiplus::Bitmap bitmap(stream, FALSE);  // no embedded colour management
         if (bitmap.GetLastStatus() != Gdiplus::Ok) return nullptr;
         const UINT w = bitmap.GetWidth(), h = bitmap.GetHeight();
-        if (!imaging::IsDecodableSize(w, h)) return nullptr;
-        try {
-            picture->pixels.width = static_cast<int>(w);
-            picture->pixels.height = static_cast<int>(h);
-            picture->pixels.bgra.resize(static_cast<std::size_t>(w) * h * 4);
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
-        if (!CopyPixels(bitmap, picture->pixels)) return nullptr;
+        const int turn = orientation == 0 ? imaging::kOrientationAsStored : orientation;
+        if (!imaging::IsDecodableSize(w, h) || !AllocateUpright(picture->pixels, turn, w, h)) return nullptr;
+        if (!CopyPixels(bitmap, turn, picture->pixels)) return nullptr;
         const Gdiplus::PixelFormat format = bitmap.GetPixelFormat();
         opaque = format == PixelFormat24bppRGB || format == PixelFormat48bppRGB;
         const float dx = bitmap.GetHorizontalResolution(), dy = bitmap.GetVerticalResolution();
         if (dx > 0.0f && dy > 0.0f) {
-            picture->dpiX = dx;
-            picture->dpiY = dy;
+            const bool swap = imaging::SwapsSides(turn);
+            picture->dpiX = swap ? dy : dx;
+            picture->dpiY = swap ? dx : dy;
         }
     }
     // Formats without alpha come out opaque already; the pass over every
@@ -327,45 +408,14 @@ PicturePtr GetDecodedPicture(const std::string& path) {
 
 // ---- rotate/flip ------------------------------------------------------------
 
-// GDI+ rotate-flip codes: a horizontal flip when code & 4 and (code & 3)
-// quarter turns clockwise, flip first as the service's own RotateFlip does
-// (so Rotate90FlipX takes its top-left pixel from the source's bottom-right
-// corner; it is not a transpose). Anything else means no change.
-bool RotateFlip(const PixelBuffer& src, int code, PixelBuffer& out) {
-    const int turns = code & 3;
-    const bool flip = (code & 4) != 0;
-    const int sw = src.width, sh = src.height;
-    const int dw = (turns & 1) ? sh : sw;
-    const int dh = (turns & 1) ? sw : sh;
-    try {
-        out.width = dw;
-        out.height = dh;
-        out.bgra.resize(static_cast<std::size_t>(dw) * dh * 4);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    const std::uint32_t* s = reinterpret_cast<const std::uint32_t*>(src.bgra.data());
-    std::uint32_t* d = reinterpret_cast<std::uint32_t*>(out.bgra.data());
-    for (int y = 0; y < dh; ++y) {
-        for (int x = 0; x < dw; ++x) {
-            int sx = x, sy = y;  // in the flipped source
-            switch (turns) {
-                case 1: sx = y; sy = sh - 1 - x; break;
-                case 2: sx = sw - 1 - x; sy = sh - 1 - y; break;
-                case 3: sx = sw - 1 - y; sy = x; break;
-                default: break;
-            }
-            if (flip) sx = sw - 1 - sx;
-            d[static_cast<std::size_t>(y) * dw + x] = s[static_cast<std::size_t>(sy) * sw + sx];
-        }
-    }
-    return true;
-}
-
-// The picture to scale: the decoded one, or a rotated copy of it in `holder`.
+// The picture to scale: the decoded one, or a copy of it in `holder` turned
+// as the service's rotate/flip code says (a horizontal flip when code & 4,
+// then (code & 3) quarter turns clockwise; anything else means no change).
 const PixelBuffer* Oriented(const PixelBuffer& src, int code, PixelBuffer& holder) {
-    if (code <= 0 || code > 7) return &src;  // 0, and codes the service would refuse
-    return RotateFlip(src, code, holder) ? &holder : nullptr;
+    const int orientation = imaging::OrientationOfRotateFlip(code);
+    if (orientation == imaging::kOrientationAsStored) return &src;
+    if (!AllocateUpright(holder, orientation, static_cast<UINT>(src.width), static_cast<UINT>(src.height))) return nullptr;
+    return imaging::PlaceStoredRows(src.View(), 0, src.height, orientation, holder.MutableView()) ? &holder : nullptr;
 }
 
 // ---- pixel formats ------------------------------------------------------------
@@ -489,21 +539,81 @@ bool ReadBitmapPixels(HBITMAP bitmap, PixelBuffer& out) {
     return true;
 }
 
-// Whether two paths name the same file, by their full forms, ignoring case.
-bool IsSameFilePath(const std::wstring& a, const std::wstring& b) {
+// The identity of the file a path names (its volume's serial number and
+// its index there), whatever form the path takes: a short name, another
+// drive letter mapped onto the folder, a link, "..", another case. False
+// when the file cannot be reached.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool operator==(const FileIdentity& o) const {
+        return volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
+    }
+};
+
+bool IdentityOf(const std::wstring& path, FileIdentity* id) {
+    // No access asked for: even a file another program holds open answers.
+    HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = ::GetFileInformationByHandle(file, &info) != 0;
+    ::CloseHandle(file);
+    if (!ok) return false;
+    *id = FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+const std::vector<std::wstring>& InstalledPictureExtensions() {
+    static const std::vector<std::wstring> extensions = [] {
+        std::vector<std::wstring> lists;
+        ComScope com;
+        ComRelease<IWICImagingFactory> factory;
+        ComRelease<IEnumUnknown> decoders;
+        if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                         reinterpret_cast<void**>(&factory.p))) &&
+            SUCCEEDED(factory.p->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, &decoders.p))) {
+            for (;;) {
+                ComRelease<IUnknown> item;
+                ULONG got = 0;
+                if (decoders.p->Next(1, &item.p, &got) != S_OK || got != 1) break;
+                ComRelease<IWICBitmapCodecInfo> info;
+                if (FAILED(item.p->QueryInterface(IID_IWICBitmapCodecInfo, reinterpret_cast<void**>(&info.p)))) continue;
+                UINT n = 0;
+                if (FAILED(info.p->GetFileExtensions(0, nullptr, &n)) || n == 0 || n > 4096) continue;
+                std::wstring list(n, L'\0');
+                if (FAILED(info.p->GetFileExtensions(n, &list[0], &n))) continue;
+                list.resize(std::wcslen(list.c_str()));
+                lists.push_back(list);
+            }
+        }
+        return imaging::PictureExtensions(lists);
+    }();
+    return extensions;
+}
+
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
+    FileIdentity ia, ib;
+    const bool haveA = IdentityOf(a, &ia), haveB = IdentityOf(b, &ib);
+    if (haveA && haveB) return ia == ib;
+    if (haveA != haveB) return false;  // one of them is no file: they cannot be one
+    // Neither can be reached (a deletion is then harmless anyway): by
+    // their full forms, ignoring case.
     const std::wstring fa = FullPath(a), fb = FullPath(b);
     return ::CompareStringOrdinal(fa.c_str(), static_cast<int>(fa.size()), fb.c_str(), static_cast<int>(fb.size()),
                                   TRUE) == CSTR_EQUAL;
 }
 
-}  // namespace
 
 // ---- public operations --------------------------------------------------------
 
 void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath) {
     if (preparedPath.empty()) return;
     const std::wstring wide = tk::ToWide(preparedPath);
-    if (IsSameFilePath(wide, tk::ToWide(picturePath))) return;  // never the user's own picture
+    if (IsSameFile(wide, tk::ToWide(picturePath))) return;  // never the user's own picture
     ::DeleteFileW(wide.c_str());  // a missing file is no error
 }
 
@@ -655,7 +765,7 @@ bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& p
     // Whatever goes wrong, no file of that name is left to be sent - unless
     // that name is the picture itself (a picture opened from the Sent
     // Pictures folder), which is never deleted.
-    const bool outIsPicture = IsSameFilePath(wideOut, tk::ToWide(picturePath));
+    const bool outIsPicture = IsSameFile(wideOut, tk::ToWide(picturePath));
     auto fail = [&wideOut, outIsPicture]() {
         if (!outIsPicture) ::DeleteFileW(wideOut.c_str());
         return false;

@@ -34,10 +34,19 @@ public:
     // paths are attached in list order.
     bool Send(const std::string& address, const std::string& subject, const std::string& body,
               const std::vector<std::string>& attachments);
+    // The same with the attachments' paths as the user's file names are
+    // carried, in UTF-16. Where the library has MAPISendMailW, the message
+    // goes through it and each attachment is named by its own file name;
+    // otherwise through MAPISendMail with ANSI paths, and an attachment whose
+    // path the ANSI code page cannot hold is refused (false, nothing handed
+    // over) rather than handed over by a path that names another file.
+    bool SendWide(const std::string& address, const std::string& subject, const std::string& body,
+                  const std::vector<std::wstring>& attachments);
 
 private:
     HMODULE m_library = nullptr;
     LPMAPISENDMAIL m_sendMail = nullptr;
+    void* m_sendMailW = nullptr;  // MAPISendMailW, where the library has it
     LPMAPILOGON m_logon = nullptr;
     LPMAPILOGOFF m_logoff = nullptr;
     // The session handle is pointer-sized on 64-bit systems; MAPILogon

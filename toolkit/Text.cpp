@@ -25,6 +25,19 @@ std::string ToAnsi(const std::wstring& text) {
     return out;
 }
 
+bool ToAnsiExactly(const std::wstring& text, std::string* ansi) {
+    ansi->clear();
+    if (text.empty()) return true;
+    BOOL lossy = FALSE;
+    const int n = ::WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, &lossy);
+    if (n <= 0 || lossy) return false;
+    ansi->assign(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), &(*ansi)[0], n,
+                          nullptr, &lossy);
+    return !lossy;
+}
+
 int ShowWarning(HWND owner, const std::string& text) {
     return ::MessageBoxA(owner, text.c_str(), kAppCaption, MB_OK | MB_ICONWARNING);
 }

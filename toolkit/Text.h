@@ -12,6 +12,10 @@ std::wstring ToWide(const std::string& text);
 // UTF-16 to ANSI (the calling thread's code page).
 std::string ToAnsi(const std::wstring& text);
 
+// `text` in the thread's ANSI code page exactly: false when the code page
+// lacks one of its characters (no best-fit stand-in, no default character).
+bool ToAnsiExactly(const std::wstring& text, std::string* ansi);
+
 // The caption every message box of the main window and the device link has.
 extern const char* const kAppCaption;
 

@@ -980,4 +980,114 @@ TEST_F(ImageOps, TwoThreadsShareThePictureSafely) {
     EXPECT_TRUE(prepared);
 }
 
+// ---- upright pictures, more formats, one file by any path -------------------------
+
+// A JPEG of four flat quadrants, tagged with an orientation in an Exif APP1
+// segment put right behind its start marker.
+void MakeTaggedJpeg(const std::string& path, int orientation) {
+    const std::uint32_t quadrant[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u};
+    MakePicture(path, L"image/jpeg", 48, 24, [&](int x, int y) { return quadrant[(y / 12) * 2 + x / 24]; });
+    auto be16 = [](int v) { return std::string{static_cast<char>(v >> 8), static_cast<char>(v)}; };
+    const std::string tiff = std::string("MM\0*", 4) + Be32(8) + be16(1) + be16(274) + be16(3) + Be32(1) +
+                             be16(orientation) + be16(0) + Be32(0);
+    const std::string exif = std::string("Exif\0\0", 6) + tiff;
+    const std::string jpeg = ReadBytes(path);
+    WriteBytes(path, jpeg.substr(0, 2) + "\xFF\xE1" + be16(static_cast<int>(exif.size()) + 2) + exif + jpeg.substr(2));
+}
+
+TEST_F(ImageOps, TaggedPhotosAreDecodedUpright) {
+    // Quadrants 0 1 / 2 3 as stored; the upright picture's four quadrants,
+    // read left to right, top to bottom.
+    struct Case {
+        int orientation;
+        int quadrants[4];
+    };
+    const Case cases[] = {{1, {0, 1, 2, 3}}, {2, {1, 0, 3, 2}}, {3, {3, 2, 1, 0}}, {4, {2, 3, 0, 1}},
+                          {5, {0, 2, 1, 3}}, {6, {2, 0, 3, 1}}, {7, {3, 1, 2, 0}}, {8, {1, 3, 0, 2}},
+                          {0, {0, 1, 2, 3}}, {9, {0, 1, 2, 3}}};
+    const std::uint32_t quadrant[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.orientation);
+        const std::string path = Path("tagged" + std::to_string(c.orientation) + ".jpg");
+        MakeTaggedJpeg(path, c.orientation);
+        const bool swap = c.orientation >= 5 && c.orientation <= 8;
+        SIZE size{};
+        ASSERT_TRUE(GetPictureSize(path, &size));
+        EXPECT_EQ(size.cx, swap ? 24 : 48);
+        EXPECT_EQ(size.cy, swap ? 48 : 24);
+        HBITMAP bitmap = LoadPictureBitmap(path);
+        const Image img = FromBitmapHandle(bitmap);
+        ::DeleteObject(bitmap);
+        ASSERT_EQ(img.width, size.cx);
+        for (int q = 0; q < 4; ++q) {
+            const int x = (q % 2) * img.width / 2 + img.width / 4, y = (q / 2) * img.height / 2 + img.height / 4;
+            EXPECT_LE(ColourDistance(img.At(x, y), quadrant[c.quadrants[q]]), 40) << "quadrant " << q;
+        }
+        // What leaves the program is upright too.
+        const Image sent = Prepare(path, PlacedPicture{0, 0, size.cx, size.cy}, 320, 240);
+        EXPECT_EQ(sent.width, size.cx);
+        EXPECT_EQ(sent.height, size.cy);
+    }
+}
+
+TEST_F(ImageOps, FormatsOfThePlatformComponentsOpenAndAreListed) {
+    // A 16 x 8 icon: a 32-bit bitmap, bottom-up, left half red, right half
+    // blue, then its all-opaque mask.
+    std::string dib = Le32(40) + Le32(16) + Le32(16) + Le16(1) + Le16(32) + Le32(0) + Le32(0) + Le32(0) + Le32(0) +
+                      Le32(0) + Le32(0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) dib += x < 8 ? std::string("\0\0\xFF\xFF", 4) : std::string("\xFF\0\0\xFF", 4);
+    dib += std::string(8 * 4, '\0');
+    const std::string icon = Le16(0) + Le16(1) + Le16(1) + std::string("\x10\x08\0\0", 4) + Le16(1) + Le16(32) +
+                             Le32(static_cast<std::uint32_t>(dib.size())) + Le32(22) + dib;
+    const std::string path = Path("icon.ico");
+    WriteBytes(path, icon);
+    SIZE size{};
+    ASSERT_TRUE(GetPictureSize(path, &size));
+    EXPECT_EQ(size.cx, 16);
+    EXPECT_EQ(size.cy, 8);
+    const Image img = RenderFitted(path, 16, 8);
+    EXPECT_EQ(img.At(2, 4) & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(img.At(13, 4) & 0xFFFFFFu, 0x0000FFu);
+    EXPECT_EQ(Prepare(path, PlacedPicture{0, 0, 16, 8}, 320, 240).width, 16);
+
+    const std::vector<std::wstring>& extensions = InstalledPictureExtensions();
+    ASSERT_GE(extensions.size(), 8u);
+    EXPECT_EQ(extensions[0], L".bmp");
+    EXPECT_EQ(extensions[6], L".tif");
+    EXPECT_NE(std::find(extensions.begin(), extensions.end(), L".ico"), extensions.end());
+
+    // Bytes no decoder knows still give nothing.
+    WriteBytes(Path("noise.ico"), std::string(64, '\x5A'));
+    EXPECT_FALSE(GetPictureSize(Path("noise.ico"), &size));
+}
+
+TEST_F(ImageOps, OneFileIsKnownByAnyFormOfItsPath) {
+    const std::wstring picture = tk::ToWide(m_out + "\\Same.jpg");
+    WriteBytes(m_out + "\\Same.jpg", "x");
+    WriteBytes(m_out + "\\other.jpg", "x");
+    std::wstring upper = picture;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
+    wchar_t shortName[MAX_PATH] = {};
+    const DWORD n = ::GetShortPathNameW(picture.c_str(), shortName, MAX_PATH);
+    struct Case {
+        std::wstring other;
+        bool same;
+    };
+    const Case cases[] = {
+        {picture, true},
+        {upper, true},
+        {tk::ToWide(m_out + "\\..\\Sent Pictures\\Same.jpg"), true},
+        {n > 0 ? std::wstring(shortName, n) : picture, true},
+        {tk::ToWide(m_out + "\\other.jpg"), false},
+        {tk::ToWide(m_out + "\\missing.jpg"), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsSameFile(c.other, picture), c.same) << tk::ToAnsi(c.other);
+    // The earlier prepared file is the picture by another path: kept.
+    DeleteEarlierPreparedFile(tk::ToAnsi(upper), m_out + "\\..\\Sent Pictures\\Same.jpg");
+    EXPECT_TRUE(FileExists(m_out + "\\Same.jpg"));
+    DeleteEarlierPreparedFile(m_out + "\\other.jpg", m_out + "\\Same.jpg");
+    EXPECT_FALSE(FileExists(m_out + "\\other.jpg"));
+}
+
 }  // namespace

@@ -535,6 +535,11 @@ TEST(MailerTest, WithCaptureLibrary) {
     ExpectChildPassed(RunChild(child, "MailWithCapture.*", "native,builtin"), "MailWithCapture.*");
 }
 
+TEST(MailerTest, WithWideEntry) {
+    ChildFolder child = MakeChildFolder("wide", "mapi_capture\\wide\\Mapi32.dll");
+    ExpectChildPassed(RunChild(child, "MailWithWide.*", "native,builtin"), "MailWithWide.*");
+}
+
 TEST(MailerTest, WithoutSendEntry) {
     ChildFolder child = MakeChildFolder("nosend", "mapi_capture\\nosend\\Mapi32.dll");
     ExpectChildPassed(RunChild(child, "MailWithoutSend.*", "native,builtin"), "MailWithoutSend.*");
@@ -1201,6 +1206,67 @@ void ExpectWarningFromMailThread(const char* captureName) {
     EXPECT_TRUE(box.hasIcon);
     EXPECT_TRUE(WaitForMailThreads());
     DestroyWindow(main);
+}
+
+std::wstring WideOf(const std::string& text, UINT codePage = CP_ACP) {
+    std::wstring w(text.size(), L'\0');
+    w.resize(static_cast<size_t>(MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &w[0],
+                                                     static_cast<int>(w.size()))));
+    return w;
+}
+
+// A picture named in characters no Western code page holds.
+const char kForeignNameUtf8[] = "\xe5\x86\x99\xe7\x9c\x9f.jpg";  // 写真.jpg
+
+std::wstring WriteForeignPicture() {
+    const std::wstring path = WideOf(ProgramFolder()) + L"\\" + WideOf(kForeignNameUtf8, CP_UTF8);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(f, "one", 3, &written, nullptr);
+    CloseHandle(f);
+    return path;
+}
+
+CHILD_TEST(MailWithWide, AttachmentsGoUnderTheirOwnNames) {
+    std::string capturePath = StartCapture("wide");
+    const std::wstring picture = WriteForeignPicture();
+    {
+        MapiMailer mailer(nullptr);
+        EXPECT_TRUE(mailer.SendWide("hh@example.com", "Quorvel Photos", "", {picture}));
+    }
+    Capture c = Capture::Read(capturePath);
+    const std::vector<std::string> expectedCalls = {"MAPILogon", "MAPISendMailW", "MAPILogoff"};
+    EXPECT_EQ(c.Calls(), expectedCalls);
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "recipient.0.address"), "SMTP:hh@example.com");
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "recipient.0.name"), "hh@example.com");
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "message.subject"), "Quorvel Photos");
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "send.flags"), "8");
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "file.0.path"), ProgramFolder() + "\\" + kForeignNameUtf8);
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "file.0.name"), kForeignNameUtf8);
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "file.0.head"), Hex("one"));
+    EXPECT_EQ(c.Get("MAPISendMailW", 0, "file.0.position"), "4294967295");
+    DeleteFileW(picture.c_str());
+}
+
+// Without MAPISendMailW a name the ANSI code page holds goes by its ANSI
+// path; one it cannot hold is not handed over at all.
+CHILD_TEST(MailWithCapture, WithoutTheWideEntryPathsGoInAnsi) {
+    std::string capturePath = StartCapture("ansi");
+    const std::wstring foreign = WriteForeignPicture();
+    const std::string plain = ProgramFolder() + "\\plain.jpg";
+    WriteAll(plain, "two");
+    {
+        MapiMailer mailer(nullptr);
+        EXPECT_FALSE(mailer.SendWide("hh@example.com", "s", "", {WideOf(plain), foreign}));
+        EXPECT_TRUE(mailer.SendWide("hh@example.com", "s", "", {WideOf(plain)}));
+    }
+    Capture c = Capture::Read(capturePath);
+    const std::vector<std::string> expectedCalls = {"MAPILogon", "MAPISendMail", "MAPILogoff"};
+    EXPECT_EQ(c.Calls(), expectedCalls);
+    EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.path"), plain);
+    EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.name"), "(null)");
+    EXPECT_EQ(c.Get("MAPISendMail", 0, "file.0.head"), Hex("two"));
+    DeleteFileW(foreign.c_str());
 }
 
 CHILD_TEST(MailWithoutSend, SendFailsButLogonAndLogoffHappen) {

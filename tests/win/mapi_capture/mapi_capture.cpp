@@ -12,13 +12,16 @@
 //   QUORVEL_MAPI_KEEP_DIR      folder that receives a copy of each attachment
 //                              as it is when MAPISendMail returns, named
 //                              "<n>-<file name>" (n counts the folder's copies)
-// Built with QUORVEL_MAPI_NO_SEND it lacks MAPISendMail.
+// Built with QUORVEL_MAPI_NO_SEND it lacks MAPISendMail; built with
+// QUORVEL_MAPI_WIDE it also has MAPISendMailW, whose text it writes down as
+// UTF-8 under the call name "MAPISendMailW".
 #include <windows.h>
 #include <mapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,10 +72,31 @@ private:
 };
 
 #ifndef QUORVEL_MAPI_NO_SEND
+// Paths arrive in the ANSI code page (MAPISendMail) or, written down from
+// MAPISendMailW, in UTF-8.
+UINT g_pathCodePage = CP_ACP;
+
+std::wstring Wide(const char* path) {
+    const int n = MultiByteToWideChar(g_pathCodePage, 0, path, -1, nullptr, 0);
+    std::wstring w(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
+    if (n > 0) MultiByteToWideChar(g_pathCodePage, 0, path, -1, &w[0], n);
+    w.resize(wcslen(w.c_str()));
+    return w;
+}
+
+std::string Utf8(const wchar_t* text) {
+    if (!text) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? static_cast<size_t>(n) : 1, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, -1, &s[0], n, nullptr, nullptr);
+    s.resize(strlen(s.c_str()));
+    return s;
+}
+
 // Size and the first 32 bytes (hex) of an attachment as it is now.
 void AddFileContent(Capture& c, const std::string& prefix, const char* path) {
     if (!path) return;
-    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE f = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         c.Add(prefix + ".size", "missing");
@@ -128,11 +152,11 @@ ULONG WINAPI MAPILogoff(LHANDLE lhSession, ULONG_PTR ulUIParam, FLAGS flFlags, U
 }
 
 #ifndef QUORVEL_MAPI_NO_SEND
-ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage lpMessage, FLAGS flFlags,
-                          ULONG ulReserved) {
+static ULONG CaptureSend(const char* call, LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage lpMessage,
+                         FLAGS flFlags, ULONG ulReserved) {
     const ULONG result = EnvNumber("QUORVEL_MAPI_SEND_RESULT", SUCCESS_SUCCESS);
     Capture c;
-    c.Add("call", "MAPISendMail");
+    c.Add("call", call);
     c.Add("send.session", Hex(lhSession));
     c.Add("send.ui", Hex(ulUIParam));
     c.Add("send.flags", flFlags);
@@ -183,7 +207,7 @@ ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage 
             WaitForSingleObject(event, 60000);
             CloseHandle(event);
         }
-        c.Add("call", "MAPISendMail.return");
+        c.Add("call", std::string(call) + ".return");
         for (ULONG i = 0; lpMessage && lpMessage->lpFiles && i < lpMessage->nFileCount; ++i)
             AddFileContent(c, "file." + std::to_string(i) + ".atReturn", lpMessage->lpFiles[i].lpszPathName);
     }
@@ -197,7 +221,7 @@ ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage 
         std::string kept = "failed";
         for (int n = 1; n < 10000; ++n) {
             const std::string target = keep + "\\" + std::to_string(n) + "-" + name;
-            if (CopyFileA(path, target.c_str(), TRUE)) {
+            if (CopyFileW(Wide(path).c_str(), Wide(target.c_str()).c_str(), TRUE)) {
                 kept = target;
                 break;
             }
@@ -208,6 +232,59 @@ ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage 
     c.Add("send.result", result);
     c.Write();
     return result;
+}
+
+ULONG WINAPI MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage lpMessage, FLAGS flFlags,
+                          ULONG ulReserved) {
+    g_pathCodePage = CP_ACP;
+    return CaptureSend("MAPISendMail", lhSession, ulUIParam, lpMessage, flFlags, ulReserved);
+}
+#endif
+
+#ifdef QUORVEL_MAPI_WIDE
+// The wide structures, laid out as the ANSI ones with wide text.
+struct RecipW { ULONG ulReserved, ulRecipClass; PWSTR lpszName, lpszAddress; ULONG ulEIDSize; LPVOID lpEntryID; };
+struct FileW { ULONG ulReserved, flFlags, nPosition; PWSTR lpszPathName, lpszFileName; LPVOID lpFileType; };
+struct MessageW {
+    ULONG ulReserved;
+    PWSTR lpszSubject, lpszNoteText, lpszMessageType, lpszDateReceived, lpszConversationID;
+    FLAGS flFlags;
+    RecipW* lpOriginator;
+    ULONG nRecipCount;
+    RecipW* lpRecips;
+    ULONG nFileCount;
+    FileW* lpFiles;
+};
+
+// Written down through the ANSI capture, with every text in UTF-8; a null
+// text stays null.
+ULONG WINAPI MAPISendMailW(LHANDLE lhSession, ULONG_PTR ulUIParam, MessageW* m, FLAGS flFlags, ULONG ulReserved) {
+    if (!m) return CaptureSend("MAPISendMailW", lhSession, ulUIParam, nullptr, flFlags, ulReserved);
+    std::vector<std::string> texts;
+    texts.reserve(64);
+    auto keep = [&texts](const wchar_t* w) -> LPSTR {
+        if (!w) return nullptr;
+        texts.push_back(Utf8(w));
+        return &texts.back()[0];
+    };
+    static MapiRecipDesc originator{};
+    std::vector<MapiRecipDesc> recips(m->lpRecips ? m->nRecipCount : 0);
+    std::vector<MapiFileDesc> files(m->lpFiles ? m->nFileCount : 0);
+    if (recips.size() + files.size() > 28) return MAPI_E_FAILURE;  // the texts must not move
+    for (size_t i = 0; i < recips.size(); ++i) {
+        const RecipW& r = m->lpRecips[i];
+        recips[i] = MapiRecipDesc{r.ulReserved, r.ulRecipClass, keep(r.lpszName), keep(r.lpszAddress), r.ulEIDSize, r.lpEntryID};
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        const FileW& f = m->lpFiles[i];
+        files[i] = MapiFileDesc{f.ulReserved, f.flFlags, f.nPosition, keep(f.lpszPathName), keep(f.lpszFileName), f.lpFileType};
+    }
+    MapiMessage a{m->ulReserved, keep(m->lpszSubject), keep(m->lpszNoteText), keep(m->lpszMessageType),
+                  keep(m->lpszDateReceived), keep(m->lpszConversationID), m->flFlags,
+                  m->lpOriginator ? &originator : nullptr, m->nRecipCount, m->lpRecips ? recips.data() : nullptr,
+                  m->nFileCount, m->lpFiles ? files.data() : nullptr};
+    g_pathCodePage = CP_UTF8;
+    return CaptureSend("MAPISendMailW", lhSession, ulUIParam, &a, flFlags, ulReserved);
 }
 #endif
 
