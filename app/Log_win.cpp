@@ -10,9 +10,10 @@ namespace {
 
 // The user-interface thread and the picture-sending thread both write; one
 // lock keeps their entries whole and in order. The file format is unchanged.
+// Never destroyed, as a mail thread may still log while the process ends.
 std::mutex& LogMutex() {
-    static std::mutex m;
-    return m;
+    static std::mutex* m = new std::mutex;
+    return *m;
 }
 
 void AppendToLog(const void* bytes, DWORD count) {

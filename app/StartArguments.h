@@ -40,4 +40,15 @@ constexpr std::size_t kMaxHandedPath = 32767;
 // when there are none or more than kMaxHandedPath.
 std::string PathFromCopyData(const void* data, std::size_t size);
 
+// True when `path` may name a picture handed over by a second start: a full
+// path on a drive (C:\...) or on a network share (\\server\share\...), with
+// '/' counting as a backslash. Refused: the device and raw namespaces
+// (\\.\ and \\?\, so \\?\GLOBALROOT too, and \??\), a share named pipe or
+// mailslot, a colon after the drive's (a stream), empty, "." or ".."
+// components, characters no file name holds, and device names (CON, NUL,
+// AUX, PRN, COM1..9, LPT1..9, CONIN$, CONOUT$, with or without an extension).
+// Whether the file exists and is a regular file on a local or network drive
+// is for the caller to find out.
+bool IsHandablePath(const std::wstring& path);
+
 }  // namespace quorvel

@@ -1,7 +1,9 @@
 // The application object: starts the imaging service for the life of the
-// process, refuses a second instance, and runs the main dialog modally.
+// process, refuses a second instance (app/Instance.h) or hands it the
+// picture, and runs the main dialog modally.
 #pragma once
 #include "toolkit/App.h"
+#include "toolkit/Handles.h"
 
 #include <string>
 
@@ -26,16 +28,6 @@ public:
 
 private:
     CImagingGuard* m_imaging;
+    // Held for the whole run: it is what makes another start a second one.
+    tk::UniqueHandle m_instanceMutex;
 };
-
-// The text that marks a running instance in any top-level window's title.
-extern const char* const kInstanceMarker;
-
-// True when some top-level window's title holds `marker` (case-sensitive,
-// anywhere in the title).
-bool IsAnotherInstanceRunning(const char* marker);
-// The first top-level window whose title holds `marker`, or null.
-HWND FindInstanceWindow(const char* marker);
-// Hands `path` to the instance that owns `found` (WM_COPYDATA to the main
-// window at the root of its owners); true when that window took it.
-bool HandPictureToInstance(HWND found, const std::string& path);

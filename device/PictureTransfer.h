@@ -26,6 +26,7 @@
 #include "imaging/PreparedPicture.h"
 #include "toolkit/Win.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -63,6 +64,11 @@ struct PictureSendJob {
     std::string picturePath;         // the current picture; empty when none is loaded
     std::string sentPicturesFolder;  // without a trailing backslash
     PreparePictureFn preparePicture;
+    // Set by the main window when the program ends (may be null): the
+    // transfer then writes no further record, shows nothing, reports no
+    // success and leaves the connection to the main window.
+    const std::atomic<bool>* stop = nullptr;
+    bool Stopped() const { return stop && stop->load(); }
 
     // The sending thread's body: PicturesSending, then the success message
     // or the failure path (progress window finished, disconnect), then the
@@ -81,7 +87,9 @@ bool StartPictureSend(TransferProgress& progress, HWND owner, std::shared_ptr<Pi
 
 // The transfer itself, on the sending thread. True when the whole file was
 // acknowledged and "End" was written. Shows its own failure messages; the
-// caller disconnects.
+// caller disconnects. Once the job is stopped it ends at its current wait
+// (the main window closes the channel, which fails that wait) or before its
+// next record, false and without a message.
 bool PicturesSending(PictureSendJob& job);
 
 namespace quorvel {

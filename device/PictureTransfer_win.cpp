@@ -26,14 +26,16 @@ using namespace quorvel;
 
 // A record could not be written or no acknowledgement came (the channel has
 // gone): the user is told to start the companion application again.
-void ShowFailureMessages(PictureSendWindow& window) {
+void ShowFailureMessages(const PictureSendJob& job) {
+    if (job.Stopped()) return;  // the program ends: the channel was closed under the wait
+    PictureSendWindow& window = *job.window;
     window.ShowWarning(kStartCompanionText);
     window.ShowWarning(kImageNotSentText);
 }
 
 // The handheld answered something other than "Rcv".
-bool Refuse(PictureSendWindow& window) {
-    ShowFailureMessages(window);
+bool Refuse(const PictureSendJob& job) {
+    ShowFailureMessages(job);
     WriteLogLine(kLogLabelError);
     return false;
 }
@@ -139,21 +141,21 @@ bool PicturesSending(PictureSendJob& job) {
     WriteLogLine(kLogInitAllBytes);
     WriteLogBytes(init.data(), static_cast<std::int32_t>(init.size()));
 
-    if (!channel.Write(init.data(), static_cast<std::int32_t>(init.size()))) {
-        ShowFailureMessages(window);
+    if (job.Stopped() || !channel.Write(init.data(), static_cast<std::int32_t>(init.size()))) {
+        ShowFailureMessages(job);
         return false;
     }
     WriteLogLine(SendCommandLogLine(init.data()));
 
     std::string reply;
     if (!channel.ReadString(reply)) {
-        ShowFailureMessages(window);
+        ShowFailureMessages(job);
         return false;
     }
     WriteLogLine(ReceiveLogLine(reply));
     if (!IsAcknowledgement(reply)) {
         WriteLogLine(kLogRcvFailInit);
-        return Refuse(window);
+        return Refuse(job);
     }
     progress.StepIt();
 
@@ -175,12 +177,12 @@ bool PicturesSending(PictureSendJob& job) {
         WriteLogLine(BlockAllBytesLogLine(blockCounter));
         WriteLogBytes(block.data(), static_cast<std::int32_t>(block.size()));
 
-        if (!channel.Write(block.data(), static_cast<std::int32_t>(block.size()))) {
-            ShowFailureMessages(window);
+        if (job.Stopped() || !channel.Write(block.data(), static_cast<std::int32_t>(block.size()))) {
+            ShowFailureMessages(job);
             return false;
         }
         if (!channel.ReadString(reply)) {
-            ShowFailureMessages(window);
+            ShowFailureMessages(job);
             return false;
         }
         bytesSent += blockLength;
@@ -189,21 +191,28 @@ bool PicturesSending(PictureSendJob& job) {
         WriteLogLine(BytesSentLogLine(bytesSent));
         if (!IsAcknowledgement(reply)) {
             WriteLogLine(RcvFailBlockLogLine(blockCounter));  // the refused block, counted from 1
-            return Refuse(window);
+            return Refuse(job);
         }
         progress.StepIt();
     }
 
     WriteLogLine(kLogEnd);
-    if (!channel.WriteString(kEndText)) {
-        ShowFailureMessages(window);
+    if (job.Stopped() || !channel.WriteString(kEndText)) {
+        ShowFailureMessages(job);
         return false;
     }
     return true;  // the prepared file stays in the "Sent Pictures" folder
 }
 
 int PictureSendJob::Run() {
-    if (PicturesSending(*this)) {
+    const bool sent = PicturesSending(*this);
+    if (Stopped()) {
+        // The main window ends the connection and the run; it waits for
+        // this thread meanwhile.
+        progress->Finish();
+        return 0;
+    }
+    if (sent) {
         window->ShowWarning(kImageSentText);
     } else {
         progress->Finish();

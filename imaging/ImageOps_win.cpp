@@ -363,9 +363,10 @@ struct PictureCache {
     PicturePtr picture;
 };
 
+// Never destroyed: a mail thread may still use it while the process ends.
 PictureCache& Cache() {
-    static PictureCache cache;
-    return cache;
+    static PictureCache* cache = new PictureCache;
+    return *cache;
 }
 
 PicturePtr GetDecodedPicture(const std::string& path) {

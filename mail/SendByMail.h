@@ -62,5 +62,12 @@ bool StartMailThread(std::unique_ptr<MailJob> job);
 // the job.
 DWORD WINAPI MailThread(void* job);
 
-// Mail threads that have not yet ended (for an orderly test shutdown).
+// Mail threads that have not yet ended. While one runs, the program ends
+// without shutting the imaging service down: the thread may still use it.
 int RunningMailThreads();
+
+// Removes the folders of mail copies (mail/MailFolder.h) that an earlier run
+// left to a mail client when it ended, unless a program of that process id
+// still runs. Called at start, before any mail of the run. Returns how many
+// were removed.
+int RemoveLeftoverMailCopies();

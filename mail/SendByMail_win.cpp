@@ -12,8 +12,10 @@
 #include "mail/SendByMail.h"
 #include "imaging/ImageOps.h"
 
+#include "app/Instance.h"
 #include "app/ProgramFiles.h"
 #include "imaging/PreparedPicture.h"
+#include "mail/MailFolder.h"
 #include "mail/MailTurns.h"
 #include "mail/MapiMailer.h"
 #include "mail/SendMailDlg.h"
@@ -63,9 +65,8 @@ std::string MakeOwnFolder() {
     char temp[MAX_PATH + 1] = {};
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
     if (n == 0 || n > MAX_PATH) return std::string();
-    const std::string prefix = std::string(temp) + "Quorvel mail " + std::to_string(::GetCurrentProcessId()) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string folder = prefix + std::to_string(++counter);
+        const std::string folder = temp + quorvel::MailFolderName(::GetCurrentProcessId(), ++counter);
         if (::CreateDirectoryA(folder.c_str(), nullptr)) return folder;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
     }
@@ -181,3 +182,37 @@ DWORD WINAPI MailThread(void* param) {
 }
 
 int RunningMailThreads() { return g_runningMailThreads.load(); }
+
+int RemoveLeftoverMailCopies() {
+    char temp[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n > MAX_PATH) return 0;
+    const std::string folderOfFolders = temp;
+    WIN32_FIND_DATAA found{};
+    HANDLE search = ::FindFirstFileA((folderOfFolders + quorvel::kMailFolderPattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int removed = 0;
+    do {
+        unsigned long pid = 0;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !quorvel::MailFolderProcess(found.cFileName, &pid))
+            continue;
+        // A running program's copy stays: its client may still read it. This
+        // runs before any mail of this run, so a folder of our own id was
+        // left by an ended process whose id came round again.
+        if (pid != ::GetCurrentProcessId() && quorvel::RunsThisProgram(pid)) continue;
+        const std::string folder = folderOfFolders + found.cFileName;
+        // Only the files a mail puts there: one level, no subfolders.
+        WIN32_FIND_DATAA file{};
+        HANDLE files = ::FindFirstFileA((folder + "\\*").c_str(), &file);
+        if (files != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    ::DeleteFileA((folder + "\\" + file.cFileName).c_str());
+            } while (::FindNextFileA(files, &file));
+            ::FindClose(files);
+        }
+        if (::RemoveDirectoryA(folder.c_str())) ++removed;
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return removed;
+}

@@ -4,6 +4,8 @@
 #include "device/UsbChannel.h"
 #include "resources/resource.h"
 
+#include <cstring>
+
 namespace {
 
 // Asks the window's own thread to end the window (hide it). A dialog's
@@ -12,6 +14,13 @@ constexpr UINT kMsgEndWindow = WM_APP + 35;
 
 constexpr int kWindowLeft = 47;
 constexpr int kWindowTop = 128;
+
+BOOL CALLBACK CloseMessageBox(HWND wnd, LPARAM) {
+    char name[16] = {};
+    ::GetClassNameA(wnd, name, sizeof name);
+    if (std::strcmp(name, "#32770") == 0) ::PostMessageA(wnd, WM_CLOSE, 0, 0);
+    return TRUE;
+}
 
 } // namespace
 
@@ -28,7 +37,7 @@ CLoadingDlg::CLoadingDlg() : tk::CDialog(IDD_PROGRESS) {
 CLoadingDlg::~CLoadingDlg() {
     // The thread steps this object; it must be gone first. Its window calls
     // are answered while we wait.
-    WaitForWorkerEnd();
+    EndWorker();
     // The bound wrappers are members of this class: detach them while they
     // still exist.
     Destroy();
@@ -57,21 +66,36 @@ std::optional<LRESULT> CLoadingDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool CLoadingDlg::IsWorkerRunning() const {
-    return m_worker && ::WaitForSingleObject(m_worker, 0) == WAIT_TIMEOUT;
+    return m_worker && ::WaitForSingleObject(m_worker.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void CLoadingDlg::WaitForWorkerEnd() {
     if (!m_worker) return;
-    WaitAnsweringSentMessages(m_worker);
-    ::CloseHandle(m_worker);
-    m_worker = nullptr;
+    WaitAnsweringSentMessages(m_worker.Get());
+    m_worker.Reset();
+}
+
+void CLoadingDlg::EndWorker() {
+    if (!m_worker) return;
+    const DWORD thread = ::GetThreadId(m_worker.Get());
+    HANDLE worker = m_worker.Get();
+    for (;;) {
+        ::EnumThreadWindows(thread, &CloseMessageBox, 0);
+        const DWORD r = ::MsgWaitForMultipleObjectsEx(1, &worker, 100, QS_SENDMESSAGE, 0);
+        if (r == WAIT_OBJECT_0) break;
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG msg;  // peeking delivers the messages the thread sends us
+            ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else if (r != WAIT_TIMEOUT) {
+            ::WaitForSingleObject(worker, INFINITE);
+            break;
+        }
+    }
+    m_worker.Reset();
 }
 
 void CLoadingDlg::CloseFinishedWorker() {
-    if (m_worker && !IsWorkerRunning()) {
-        ::CloseHandle(m_worker);
-        m_worker = nullptr;
-    }
+    if (m_worker && !IsWorkerRunning()) m_worker.Reset();
 }
 
 bool CLoadingDlg::Start(int maximum, HWND owner, const std::string& text, ThreadProcedure procedure) {
@@ -105,15 +129,15 @@ bool CLoadingDlg::Start(int maximum, HWND owner, const std::string& text, Thread
     ::ShowWindow(Hwnd(), SW_SHOW);
 
     auto* start = new ThreadStart{std::move(procedure), owner};
-    HANDLE worker = ::CreateThread(nullptr, 0, &CLoadingDlg::ThreadMain, start, CREATE_SUSPENDED, nullptr);
+    tk::UniqueHandle worker(::CreateThread(nullptr, 0, &CLoadingDlg::ThreadMain, start, CREATE_SUSPENDED, nullptr));
     if (!worker) {
         delete start;
         Finish();
         return false;
     }
-    ::SetThreadPriority(worker, THREAD_PRIORITY_NORMAL);
-    m_worker = worker;
-    ::ResumeThread(worker);
+    ::SetThreadPriority(worker.Get(), THREAD_PRIORITY_NORMAL);
+    m_worker = std::move(worker);
+    ::ResumeThread(m_worker.Get());
     return true;
 }
 

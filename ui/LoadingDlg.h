@@ -19,6 +19,7 @@
 #include "device/TransferProgress.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialog.h"
+#include "toolkit/Handles.h"
 
 #include <atomic>
 #include <functional>
@@ -50,6 +51,10 @@ public:
     // Waits for that thread, answering messages that other threads send to
     // this thread's windows meanwhile (the worker's window calls).
     void WaitForWorkerEnd();
+    // The same at the program's end: a message box the thread shows (one it
+    // put up before the end began) is closed, so that it cannot hold the
+    // thread, and with it the end, for ever.
+    void EndWorker();
 
 protected:
     BOOL OnInitDialog() override;
@@ -70,5 +75,5 @@ private:
     // Copies of the window handles for the calls from the worker thread.
     std::atomic<HWND> m_window{nullptr};
     std::atomic<HWND> m_bar{nullptr};
-    HANDLE m_worker = nullptr;
+    tk::UniqueHandle m_worker;
 };

@@ -2,6 +2,8 @@
 #include "ui/ZelpixDlg.h"
 
 #include "app/AnsiPath.h"
+#include "app/Instance.h"
+#include "app/Log.h"
 #include "app/LogFormat.h"
 #include "app/ProgramFiles.h"
 #include "app/ShortcutKeys.h"
@@ -65,21 +67,20 @@ CZelpixDlg::CZelpixDlg(HWND parent) : tk::CDialog(IDD_MAIN, parent), m_defaultSe
     Bind(IDC_HEIGHT, m_editHeight);
     Bind(IDC_PREVIEW_FRAME, m_previewFrame);
     Bind(IDC_PREVIEW_LABEL, m_previewLabel);
-    m_hIcon = static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                              ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-    m_hIconSmall = static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    m_icon.Reset(static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    m_iconSmall.Reset(static_cast<HICON>(::LoadImageA(tk::ResourceModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                                      ::GetSystemMetrics(SM_CXSMICON),
+                                                      ::GetSystemMetrics(SM_CYSMICON), 0)));
     m_usbChannel.SetDisconnectedDisplay([this] { ShowDisconnectedDisplay(); });
     m_usbChannel.SetPasswordAnswer(&AnswerHandheldPassword);
 }
 
 CZelpixDlg::~CZelpixDlg() {
-    // The channel's worker must be done with this window before it goes.
-    m_usbChannel.CloseChannel();
-    m_usbChannel.WaitForWorkerEnd();
+    // Every thread must be done with this window and its members before
+    // anything goes; then the window, while the bound members still exist.
+    StopWork();
     Destroy();
-    if (m_hIcon) ::DestroyIcon(m_hIcon);
-    if (m_hIconSmall) ::DestroyIcon(m_hIconSmall);
 }
 
 // ------------------------------------------------------------ initialisation
@@ -91,9 +92,11 @@ BOOL CZelpixDlg::OnInitDialog() {
         HMENU menu = ::LoadMenuA(tk::ResourceModule(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
         if (menu) ::SetMenu(Hwnd(), menu);
     }
-    Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIconSmall));
+    Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.Get()));
+    Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_iconSmall.Get()));
     SetText(kMainTitle);
+    // A second start finds the running program by this mark.
+    quorvel::MarkMainWindow(Hwnd(), true);
 
     m_deviceOutDlg.Create(Hwnd());
     m_scrollPreviewDlg.Create(Hwnd());
@@ -221,11 +224,15 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnDropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
     case WM_COPYDATA: {
-        // A second start hands over the picture it was given.
+        // A second start of this program hands over the picture it was
+        // given; wParam is a window of the sending process.
         const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lp);
         if (!copy || copy->dwData != quorvel::kOpenPictureCopyTag) return std::nullopt;
         std::string path = quorvel::PathFromCopyData(copy->lpData, copy->cbData);
-        if (path.empty()) return FALSE;
+        if (path.empty() || m_ending || !quorvel::IsAcceptableHandOver(reinterpret_cast<HWND>(wp), path)) {
+            WriteLogLine("handed-over picture refused");
+            return FALSE;
+        }
         if (::IsIconic(Hwnd())) ::ShowWindow(Hwnd(), SW_RESTORE);
         OpenPictureWhenFree(path);
         return TRUE;
@@ -254,8 +261,16 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_QUERYDRAGICON:
-        return reinterpret_cast<LRESULT>(m_hIcon);
+        return reinterpret_cast<LRESULT>(m_icon.Get());
+    case WM_QUERYENDSESSION:
+        return TRUE;  // nothing to save: the session may end
+    case WM_ENDSESSION:
+        // The session ends once this returns: everything is stopped and
+        // joined here, and the run ends with exit code 0.
+        if (wp) EndRun();
+        return 0;
     case WM_DESTROY:
+        quorvel::MarkMainWindow(Hwnd(), false);
         m_toolTip.DestroyTipWindow();
         return std::nullopt;
     default:
@@ -295,6 +310,12 @@ void CZelpixDlg::OnOpenPicture() {
     ofn.nMaxFile = sizeof file;
     ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
     if (!::GetOpenFileNameA(&ofn)) return;
+    // A picture handed over while the user was choosing is older than this
+    // choice: it must not replace it once the window is free again.
+    if (!m_pendingPicture.empty()) {
+        WriteLogLine("handed-over picture ignored, a newer one was chosen: " + m_pendingPicture);
+        m_pendingPicture.clear();
+    }
     OpenPictureFile(file);
 }
 
@@ -341,6 +362,7 @@ void CZelpixDlg::OnSendToDevice() {
     job->progress = &m_loadingDlg;
     job->picturePath = m_picture.path;
     job->sentPicturesFolder = m_sentPicturesFolder;
+    job->stop = &m_ending;
     std::string picture = m_picture.path;
     job->preparePicture = [this, picture](std::string* preparedPath) {
         return PrepareDevicePicture(picture, kPixelFormat16bppRGB555, preparedPath);
@@ -369,21 +391,31 @@ void CZelpixDlg::OnAbout() {
 void CZelpixDlg::OnExit() { EndRun(); }
 
 void CZelpixDlg::EndRun() {
-    Disconnect();
-    // The worker still calls this window at the end of its connection; let
-    // it finish before the run ends and the window goes.
-    m_usbChannel.WaitForWorkerEnd();
+    StopWork();
     ::PostQuitMessage(0);
+}
+
+void CZelpixDlg::StopWork() {
+    m_ending = true;
+    // "Bye" and the close: a read that waits for an acknowledgement fails,
+    // and the stopped transfer writes nothing more.
+    Disconnect();
+    // The threads still call this window meanwhile (their window calls are
+    // answered while we wait); after this, none uses it any more.
+    m_loadingDlg.EndWorker();
+    m_usbChannel.WaitForWorkerEnd();
 }
 
 // ---------------------------------------------------------------- operations
 
 void CZelpixDlg::OnWindowThread(const std::function<void()>& action) {
-    if (!Hwnd() || ::GetCurrentThreadId() == m_windowThread) {
+    if (m_windowThread == 0 || ::GetCurrentThreadId() == m_windowThread) {
         action();
         return;
     }
-    ::SendMessageA(Hwnd(), kInvokeMessage, 0, reinterpret_cast<LPARAM>(&action));
+    // Another thread never touches the window's members itself; without the
+    // window there is nothing to change.
+    if (HWND wnd = Hwnd()) ::SendMessageA(wnd, kInvokeMessage, 0, reinterpret_cast<LPARAM>(&action));
 }
 
 void CZelpixDlg::SetConnectionButtons(bool connectEnabled) {
@@ -406,7 +438,10 @@ void CZelpixDlg::SetStatusText(const std::string& text) {
     OnWindowThread([&] { m_statusBar.SetSimpleText(text); });
 }
 
-void CZelpixDlg::ShowWarning(const std::string& text) { tk::ShowWarning(Hwnd(), text); }
+void CZelpixDlg::ShowWarning(const std::string& text) {
+    if (m_ending) return;  // the program ends: nobody would read it
+    tk::ShowWarning(Hwnd(), text);
+}
 
 void CZelpixDlg::SetScreenSize(int width, int height) {
     OnWindowThread([&] { m_scrollPreviewDlg.SetScreenSize(width, height); });

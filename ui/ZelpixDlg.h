@@ -14,12 +14,14 @@
 #include "imaging/PreviewPanes.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialog.h"
+#include "toolkit/Handles.h"
 #include "ui/DefaultSettings.h"
 #include "ui/ImageButton.h"
 #include "ui/LoadingDlg.h"
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -88,9 +90,16 @@ private:
     void OnAbout();
     void OnExit();
     void CreateToolTips();
-    // Ends the connection, lets the channel's worker finish, and asks the
-    // modal run to end with exit code 0.
+    // Stops every thread that uses this window or its members, then asks
+    // the modal run to end with exit code 0.
     void EndRun();
+    // The end of the program's work, at any moment, idempotent: a transfer
+    // stops at its current wait or before its next record (it is never
+    // reported as a success), the connection ends with "Bye" where it still
+    // can, and the sending thread and the channel's worker are joined. The
+    // window stays; nothing a thread used has gone yet. A mail thread is
+    // left to its mail client: it holds copies of what it uses.
+    void StopWork();
     void RefreshStatusText() { SetStatusText(GetStatusText()); }
     // Runs `action` on this window's thread (at once when already there).
     void OnWindowThread(const std::function<void()>& action);
@@ -99,6 +108,10 @@ private:
     PlacedPicture PlacedOnScreen();
     CTexturedIconButton* ButtonById(int id);
 
+    // Windows and state first, the threads' owners last: members go in the
+    // reverse order, so the threads' owners would go first. The destructor
+    // does not rely on it: it stops and joins every thread (StopWork) before
+    // any member goes.
     CTexturedIconButton m_btnImageSize;
     CTexturedIconButton m_btnSendToDevice;
     CTexturedIconButton m_btnSendByMail;
@@ -109,7 +122,6 @@ private:
     CTexturedIconButton m_btnDisconnect;
     tk::CEdit m_editWidth;
     tk::CEdit m_editHeight;
-    CLoadingDlg m_loadingDlg;
     CRealPictDlg m_realPictDlg;
     CScrollPreviewDlg m_scrollPreviewDlg;
     CDeviceOutDlg m_deviceOutDlg;
@@ -117,9 +129,8 @@ private:
     tk::CStatusBar m_statusBar;
     LoadedPicture m_picture;
     std::string m_sentPicturesFolder;
-    UsbChannel m_usbChannel;
-    HICON m_hIcon = nullptr;
-    HICON m_hIconSmall = nullptr;
+    tk::Icon m_icon;
+    tk::Icon m_iconSmall;
     int m_minPreviewWidth = 320;
     tk::CStatic m_previewFrame;
     tk::CStatic m_previewLabel;
@@ -128,4 +139,9 @@ private:
     // A picture handed over (command line, drop, second start) that waits
     // for this window to be enabled.
     std::string m_pendingPicture;
+    // Set once the program ends: the workers then stop and show nothing.
+    std::atomic<bool> m_ending{false};
+    // The threads' owners: the channel's worker and the sending thread.
+    UsbChannel m_usbChannel;
+    CLoadingDlg m_loadingDlg;
 };

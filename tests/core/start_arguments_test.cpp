@@ -3,6 +3,7 @@
 // path a second start hands over.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "app/ShortcutKeys.h"
@@ -68,6 +69,46 @@ TEST(PathFromCopyData, BytesUpToTheFirstZero) {
     const std::string huge(kMaxHandedPath + 1, 'a');
     EXPECT_EQ(PathFromCopyData(huge.data(), huge.size()), "");
     EXPECT_EQ(PathFromCopyData(huge.data(), kMaxHandedPath).size(), kMaxHandedPath);
+}
+
+TEST(IsHandablePath, FilesOnDrivesAndSharesOnly) {
+    const struct {
+        const wchar_t* path;
+        bool handable;
+    } cases[] = {
+        {L"C:\\My Pictures\\beach.jpg", true},
+        {L"z:/photos/a.b.png", true},
+        {L"\\\\server\\share\\beach.jpg", true},
+        {L"C:\\console.jpg", true},        // a longer name is no device
+        {L"C:\\COM0.jpg", true},
+        {L"\\\\.\\pipe\\quorvel", false},  // device namespace
+        {L"//./C:/beach.jpg", false},
+        {L"\\\\?\\C:\\beach.jpg", false},  // raw namespace
+        {L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\a.jpg", false},
+        {L"\\??\\C:\\beach.jpg", false},
+        {L"\\\\server\\PIPE\\name", false},
+        {L"\\\\server\\mailslot\\name", false},
+        {L"\\\\server\\share", false},       // a share, no file
+        {L"C:\\a.jpg:stream", false},
+        {L"C:\\dir\\NUL", false},
+        {L"C:\\nul.jpg", false},
+        {L"C:\\pictures\\com7.png", false},
+        {L"C:\\lpt1", false},
+        {L"C:\\conout$", false},
+        {L"C:\\nul.", false},              // the trailing dot is stripped
+        {L"C:\\a\\..\\b.jpg", false},
+        {L"C:\\a\\\\b.jpg", false},
+        {L"C:\\dir\\", false},
+        {L"C:\\a?.jpg", false},
+        {L"C:\\a\tb.jpg", false},
+        {L"C:beach.jpg", false},           // relative to the drive's folder
+        {L"\\beach.jpg", false},
+        {L"beach.jpg", false},
+        {L"1:\\beach.jpg", false},
+        {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsHandablePath(c.path), c.handable) << std::string(c.path, c.path + std::wcslen(c.path));
+    EXPECT_FALSE(IsHandablePath(L"C:\\" + std::wstring(kMaxHandedPath, L'a')));
 }
 
 }  // namespace

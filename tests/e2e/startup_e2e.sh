@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program starts, shows its main window titled "Quorvel Photo Manager",
-# ignores Enter and Escape, refuses a second instance (and a start beside any
-# window whose title holds that name), and ends with exit code 0 through its
+# ignores Enter and Escape, refuses a second instance, starts beside another
+# program's windows whose titles hold that name (and a second start with a
+# picture still hands it over then), and ends with exit code 0 through its
 # close box and through Exit.
 source "$(dirname "$0")/lib.sh"
 
@@ -26,25 +27,28 @@ wait "$second" || true
 drv close "Quorvel Photo Manager"
 expect_exit 0
 
-# Any top-level title that holds the name, case for case, blocks a start:
-# a title the running program would have with a picture, and one with the
-# name in the middle of other words. A title that differs in case does not.
-for case in "Quorvel Photo Manager - beach.png:blocks" "Notes on Quorvel Photo Manager.txt - Editor:blocks" \
-            "quorvel photo manager - beach.png:starts"; do
-  held="${case%:*}"
+# Windows of another program whose titles hold the name (an Explorer window
+# on the program's folder, an editor on a file named after it) stop nothing.
+make_card "$WORK/beside.png" 64 48
+for held in "Quorvel Photo Manager" "Quorvel Photo Manager notes.txt - Editor"; do
   drv hold "$held" 60000 &
   holder=$!
   drv wait "$held" 20000 >/dev/null || fail "the window '$held' did not appear"
   start_app
-  if [ "${case##*:}" = blocks ]; then
-    msg="$(drv msgbox "Quorvel Photo Manager" 20000)" || fail "no refusal beside '$held'"
-    expect_eq "$msg" "Another instance of Quorvel Photo Manager is running!" "refusal beside '$held'"
-    expect_exit 0
-  else
-    drv wait "Quorvel Photo Manager" 20000 >/dev/null || fail "the program did not start beside '$held'"
-    drv close "Quorvel Photo Manager"
-    expect_exit 0
-  fi
+  # Our main window is the one with the status bar.
+  for _ in $(seq 1 100); do
+    [ "$(drv status "$MAIN" 2>/dev/null)" = "Disconnected" ] && break
+    sleep 0.2
+  done
+  expect_eq "$(drv status "$MAIN")" "Disconnected" "the program started beside '$held'"
+  if drv msgbox "Quorvel Photo Manager" 500 >/dev/null 2>&1; then fail "a refusal beside '$held'"; fi
+  # A second start with a picture finds our window, not the other one.
+  ( cd "$WORK" && exec wine "$WORK/QuorvelPhotoManager.exe" "$(winepath -w "$WORK/beside.png")" ) &
+  second=$!
+  drv wait "$MAIN - beside.png" 20000 >/dev/null || fail "the picture was not handed over beside '$held'"
+  wait "$second" || fail "the second start beside '$held' ended with $?"
+  drv close "$MAIN - beside.png"
+  expect_exit 0
   drv close "$held"
   wait "$holder" || fail "the window '$held' could not be held"
 done

@@ -55,6 +55,12 @@
 //   ui_driver tip TEXT [ms]           wait for a visible HTML tooltip whose text
 //                                     contains TEXT; print its text and rectangle
 //   ui_driver notip - [ms]            wait until no HTML tooltip is visible
+//   ui_driver endsession TITLE        send WM_QUERYENDSESSION (print its answer)
+//                                     and, when allowed, WM_ENDSESSION, as a log
+//                                     off does
+//   ui_driver responsive TITLE TEXT [ms]  send the window a message every 20 ms
+//                                     until its title holds TEXT; print the
+//                                     longest answer time in ms and the count
 //
 // TITLE is matched as a case-sensitive substring; exit code 0 on success,
 // 1 when the window or control was not found in time, 2 for bad arguments,
@@ -68,6 +74,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -484,6 +491,35 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "close") { PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
+    if (cmd == "endsession") {
+        DWORD_PTR allowed = 0;
+        if (!SendMessageTimeoutA(top, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &allowed))
+            return Fail("no answer to WM_QUERYENDSESSION");
+        std::printf("%d\n", allowed ? 1 : 0);
+        DWORD_PTR ignored = 0;
+        // The answer may never come: the program ends while handling it.
+        if (allowed) SendMessageTimeoutA(top, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &ignored);
+        return 0;
+    }
+    if (cmd == "responsive") {
+        const char* text = arg(3);
+        if (!text) return 2;
+        const DWORD ms = arg(4) ? static_cast<DWORD>(std::atoi(arg(4))) : 60000;
+        const DWORD start = GetTickCount();
+        DWORD longest = 0, pings = 0;
+        bool reached = false;
+        while (!reached && GetTickCount() - start < ms) {
+            const DWORD sent = GetTickCount();
+            DWORD_PTR ignored = 0;
+            if (!SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored)) return Fail("no answer");
+            longest = std::max<DWORD>(longest, GetTickCount() - sent);
+            ++pings;
+            reached = TitleOf(top).find(text) != std::string::npos;
+            Sleep(20);
+        }
+        std::printf("%lu %lu\n", static_cast<unsigned long>(longest), static_cast<unsigned long>(pings));
+        return reached ? 0 : Fail("the title never held the text");
+    }
     if (cmd == "status") {
         HWND bar = FindStatusBar(top);
         if (!bar) return Fail("no status bar");

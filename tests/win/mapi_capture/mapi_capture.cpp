@@ -7,8 +7,10 @@
 //                              logon still writes a session value, which the
 //                              caller must not use
 //   QUORVEL_MAPI_HOLD_EVENT    name of an event MAPISendMail waits for before
-//                              it returns, like a compose window left open;
-//                              the attachments are read again afterwards
+//                              it returns, like a compose window left open
+//                              (made when nobody has made it: then it holds
+//                              for the full minute); the attachments are read
+//                              again afterwards
 //   QUORVEL_MAPI_KEEP_DIR      folder that receives a copy of each attachment
 //                              as it is when MAPISendMail returns, named
 //                              "<n>-<file name>" (n counts the folder's copies)
@@ -202,7 +204,7 @@ static ULONG CaptureSend(const char* call, LHANDLE lhSession, ULONG_PTR ulUIPara
 
     const std::string hold = Env("QUORVEL_MAPI_HOLD_EVENT");
     if (!hold.empty()) {
-        HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, hold.c_str());
+        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, hold.c_str());
         if (event) {
             WaitForSingleObject(event, 60000);
             CloseHandle(event);
