@@ -46,10 +46,6 @@ std::string Transform(std::string s, int transform) {
     return s;
 }
 
-// Words that only a wide line could hold need not be searched beyond the
-// characters that line could show: every glyph is at least a pixel wide.
-std::size_t ScanLimit(int available) { return static_cast<std::size_t>(std::max(available, 0)) + 2; }
-
 const char kBreakChars[] = " -.,!:;)}]?";
 
 }  // namespace
@@ -150,6 +146,9 @@ HtmlSize CHtmlRendererCore::Measure(HtmlCanvas& canvas, const std::string& text)
     m_tables.clear();
     m_animations.clear();
     if (m_text.empty()) return HtmlSize{};
+    m_layoutBytes = 0;
+    m_slots = 0;
+    m_stopStep = LLONG_MAX;
     m_wrapWidth = m_maxWidth;
     HtmlSize s = RunPass(canvas, HtmlRect{0, 0, m_maxWidth, 0}, true);
     if (m_maxWidth > 0 && s.width > m_maxWidth) s.width = m_maxWidth;
@@ -178,6 +177,8 @@ HtmlSize CHtmlRendererCore::RunPass(HtmlCanvas& canvas, const HtmlRect& rect, bo
     // Hot areas belong to the latest drawing: every pass starts them afresh,
     // so repainting never piles up copies.
     m_hot.clear();
+    m_hotBytes = 0;
+    m_step = 0;
     m_stack.clear();
     m_style = HtmlStyle();
     m_font = 0;
@@ -196,7 +197,7 @@ HtmlSize CHtmlRendererCore::RunPass(HtmlCanvas& canvas, const HtmlRect& rect, bo
     HtmlSize total;
     const std::string_view text = m_text;
     std::size_t pos = 0;
-    while (pos < text.size()) {
+    while (pos < text.size() && !Stopped()) {
         std::size_t table = FindTableStart(text, pos);
         if (table == std::string_view::npos) table = text.size();
         HtmlSize seg;
@@ -227,7 +228,7 @@ HtmlSize CHtmlRendererCore::LayoutTextSegment(std::string_view segment) {
     StartLine();
     HtmlTokenizer tokens(segment);
     HtmlToken t;
-    while (tokens.Next(t)) {
+    while (!Stopped() && tokens.Next(t)) {
         if (t.type == HtmlToken::Text) LayoutText(std::move(t.text));
         else HandleTag(t.name, t.params);
     }
@@ -250,6 +251,7 @@ HtmlSize CHtmlRendererCore::LayoutTextSegment(std::string_view segment) {
 // ---------------------------------------------------------------- fonts and styles
 
 void CHtmlRendererCore::RecreateFont() {
+    m_style.CapTexts();
     HtmlFontSpec desc = m_style.FontSpec();
     if (m_font == 0 || !(desc == m_fontSpec)) {
         HtmlFontMetrics metrics;
@@ -380,6 +382,12 @@ const HtmlLine& CHtmlRendererCore::Record() const {
     return m_lineIndex < m_lines.size() ? m_lines[m_lineIndex] : kNone;
 }
 
+bool CHtmlRendererCore::Stopped() {
+    ++m_step;
+    if (m_measuring && m_stopStep == LLONG_MAX && m_layoutBytes > kMaxLayoutBytes) m_stopStep = m_step;
+    return m_step >= m_stopStep;
+}
+
 void CHtmlRendererCore::StartLine() {
     m_xNat = 0;
     m_pieceOrdinal = 0;
@@ -412,6 +420,7 @@ void CHtmlRendererCore::CloseLine(int count, bool wrapped) {
         m_line.height = AddCoord(m_line.height, m_line.descent);
         m_line.wrapped = wrapped;
         m_lines.push_back(m_line);
+        m_layoutBytes += sizeof(HtmlLine);
         height = m_line.height;
     } else {
         height = Record().height;
@@ -438,6 +447,10 @@ int CHtmlRendererCore::Place(int ascent, int height) {
 
 void CHtmlRendererCore::AddHotArea(int x, int y, int width, int height) {
     if (m_measuring || m_style.linkKind == 0) return;
+    // Hot areas take what the layout left of the text's bytes.
+    const std::size_t cost = sizeof(HtmlHotArea) + m_style.linkTarget.size();
+    if (m_layoutBytes + m_hotBytes + cost > kMaxLayoutBytes) return;
+    m_hotBytes += cost;
     HtmlHotArea a;
     a.rect = HtmlRect{x, y, AddCoord(x, width), AddCoord(y, height)};
     a.linkKind = m_style.linkKind;
@@ -452,57 +465,65 @@ int CHtmlRendererCore::Width(std::string_view text) {
     return m_canvas->TextWidth(m_font, text.data(), text.size());
 }
 
-bool CHtmlRendererCore::FitsIn(std::string_view text, int rest, int* width) {
-    const std::size_t limit = ScanLimit(m_wrapWidth);
-    if (text.size() > limit && Width(text.substr(0, limit)) > rest) return false;
-    *width = Width(text);
-    return *width <= rest;
+std::size_t CHtmlRendererCore::FitLength(std::string_view text, int rest, int* width) {
+    // Widths grow with the prefix, so the answer is found by doubling a
+    // prefix until it is too wide and then halving: every character is
+    // measured a logarithmic number of times, however narrow the glyphs
+    // (a text of zero-width characters fits whole in any line).
+    std::size_t fits = 0, wide = 0;   // wide: a prefix known too wide (0: none yet)
+    for (std::size_t n = std::min<std::size_t>(text.size(), 64);; n = std::min(text.size(), 2 * n)) {
+        const int w = Width(text.substr(0, n));
+        if (w > rest) {
+            wide = n;
+            break;
+        }
+        fits = n;
+        if (n == text.size()) {
+            *width = w;
+            return std::string_view::npos;
+        }
+    }
+    while (wide - fits > 1) {
+        const std::size_t mid = fits + (wide - fits) / 2;
+        if (Width(text.substr(0, mid)) > rest) wide = mid;
+        else fits = mid;
+    }
+    return wide;
 }
 
-CHtmlRendererCore::Cut CHtmlRendererCore::WordWrap(std::string_view s, int rest, int available) {
-    const std::string_view scan = s.substr(0, std::min(s.size(), ScanLimit(available)));
-    std::size_t remembered = std::string_view::npos;
-    for (std::size_t p = scan.find_first_of(kBreakChars, 1); p != std::string_view::npos;
-         p = scan.find_first_of(kBreakChars, p + 1)) {
-        if (Width(s.substr(0, p)) > rest) break;
-        remembered = p;
-    }
+CHtmlRendererCore::Cut CHtmlRendererCore::WordWrap(std::string_view s, std::size_t wide, bool lineEmpty) {
+    // Every prefix shorter than `wide` fits, so the last break before it is
+    // the last one that fits.
     Cut cut;
-    if (remembered != std::string_view::npos) {
+    const std::size_t remembered = wide >= 2 ? s.substr(0, wide).find_last_of(kBreakChars) : std::string_view::npos;
+    if (remembered != std::string_view::npos && remembered >= 1) {
         cut.take = remembered + 1;
         while (cut.take > 0 && s[cut.take - 1] == ' ') --cut.take;
         cut.next = remembered + 1;
         while (cut.next < s.size() && s[cut.next] == ' ') ++cut.next;
         return cut;
     }
-    if (rest != available) {
+    if (!lineEmpty) {
         cut.nothing = true;
         return cut;
     }
-    // Cut between characters: the first c whose c + 1 characters are wider
-    // than the line, at least one character. Widths grow with the prefix, so
-    // the first such c is found by halving.
-    std::size_t lo = 1, hi = scan.size();   // answer in [lo, hi]; hi: no such c
-    while (lo < hi) {
-        std::size_t mid = lo + (hi - lo) / 2;
-        if (Width(s.substr(0, mid + 1)) > rest) hi = mid;
-        else lo = mid + 1;
-    }
-    cut.take = cut.next = std::max<std::size_t>(lo, 1);
+    // Cut between characters: all that fits, at least one character.
+    cut.take = cut.next = std::max<std::size_t>(wide - 1, 1);
     return cut;
 }
 
 void CHtmlRendererCore::LayoutText(std::string piece) {
     if (m_style.textTransform) piece = Transform(std::move(piece), m_style.textTransform);
     std::string_view rest = piece;
-    while (!rest.empty()) {
+    while (!rest.empty() && !Stopped()) {
         const int y = Place(m_metrics.ascent, m_metrics.height);
         const int available = m_wrapWidth;
         const int room = available - m_xNat;
         std::string_view taken;
         int takenWidth = 0;
-        if (available > 0 && !FitsIn(rest, room, &takenWidth)) {
-            Cut cut = WordWrap(rest, room, available);
+        const std::size_t wide = available > 0 ? FitLength(rest, room, &takenWidth) : std::string_view::npos;
+        if (wide != std::string_view::npos) {
+            Cut cut = WordWrap(rest, wide, room == available);
             if (cut.nothing) {
                 CloseLine(1, true);
                 continue;

@@ -123,6 +123,14 @@ public:
     // Opening style tags deeper than this are ignored, so that hostile
     // nesting cannot grow the style stack without bound.
     static constexpr std::size_t kMaxStyleDepth = 1000;
+    // What one text may make: its line records, tables, animated strips and
+    // hot areas together, and its table slots over all its tables. The
+    // layout of a text that reaches a bound stops there, in both passes at
+    // the same point; the rest of the text is left out.
+    static constexpr std::size_t kMaxLayoutBytes = std::size_t(16) << 20;
+    static constexpr int kMaxTextTableSlots = kMaxTableSlots;
+    // Bytes the last measurement recorded (lines, tables, strips).
+    std::size_t LayoutBytes() const { return m_layoutBytes; }
 
 protected:
     HtmlPlatform& Platform() { return m_platform; }
@@ -140,6 +148,9 @@ private:
     void RecreateFont();
     void ReleaseFont();
 
+    // True once the text's layout has reached its bounds; each call is one
+    // step, and the drawing pass stops at the step the measuring pass did.
+    bool Stopped();
     void StartLine();
     void CloseLine(int count, bool wrapped);
     const HtmlLine& Record() const;
@@ -164,9 +175,13 @@ private:
         std::size_t next = 0;   // where the rest starts
         bool nothing = false;   // nothing fits: close the line and try again
     };
-    Cut WordWrap(std::string_view piece, int rest, int available);
+    // Where a piece is cut when its first `wide` bytes are too wide for the
+    // line (`lineEmpty`: nothing is on the line yet).
+    Cut WordWrap(std::string_view piece, std::size_t wide, bool lineEmpty);
     int Width(std::string_view text);
-    bool FitsIn(std::string_view text, int rest, int* width);
+    // The shortest prefix of `text` wider than `rest`, or npos when the whole
+    // text fits (its width then in `width`).
+    std::size_t FitLength(std::string_view text, int rest, int* width);
 
     HtmlPlatform& m_platform;
     HtmlColorTable m_colors;
@@ -218,6 +233,12 @@ private:
     int m_tableCounter = -1;
     int m_animationCounter = -1;
     int m_tableDepth = 0;
+    // Bounds of one text (see kMaxLayoutBytes).
+    std::size_t m_layoutBytes = 0;
+    std::size_t m_hotBytes = 0;
+    int m_slots = 0;
+    long long m_step = 0;
+    long long m_stopStep = 0;
 };
 
 }  // namespace quorvel

@@ -38,7 +38,15 @@ HtmlSize CHtmlRendererCore::LayoutTableSegment(std::string_view text) {
     ++m_tableDepth;
     const HtmlElement t = SplitTable(text);
     const std::size_t number = static_cast<std::size_t>(++m_tableCounter);
-    if (m_measuring) m_tables.push_back(CountTable(t.content, Ctx()));
+    if (m_measuring) {
+        // The text's tables share its slots; a table past them keeps only
+        // the rows that still fit, and none at all once they are used up.
+        HtmlTable table = CountTable(t.content, Ctx(), kMaxTextTableSlots - m_slots);
+        m_slots += table.rows * table.columns;
+        m_layoutBytes += sizeof(HtmlTable) + table.cells.size() * sizeof(HtmlCell) +
+                         (table.columnWidths.size() + table.rowHeights.size()) * sizeof(int) + table.columns / 8;
+        m_tables.push_back(std::move(table));
+    }
     HtmlSize size;
     if (number < m_tables.size()) {
         const HtmlRect layout = m_layout;
@@ -124,7 +132,8 @@ void CHtmlRendererCore::LayoutRows(std::string_view content, std::size_t number,
     const int s = m_style.padding;
     HtmlElement row;
     int r = 0;
-    for (std::size_t pos = 0; r < m_tables[number].rows && NextRow(content, pos, &row); pos = row.next, ++r) {
+    for (std::size_t pos = 0; r < m_tables[number].rows && !Stopped() && NextRow(content, pos, &row);
+         pos = row.next, ++r) {
         const std::size_t depth = m_stack.size();
         PushStyle("tr");
         m_sheet.Apply("tr", m_style, Ctx());
@@ -132,7 +141,7 @@ void CHtmlRendererCore::LayoutRows(std::string_view content, std::size_t number,
         RecreateFont();
         HtmlElement cell;
         int c = 0;
-        for (std::size_t cp = 0; NextCell(row.content, cp, &cell); cp = cell.next) {
+        for (std::size_t cp = 0; !Stopped() && NextCell(row.content, cp, &cell); cp = cell.next) {
             c = SkipCovered(m_tables[number], r, c);
             if (c >= m_tables[number].columns) break;   // pushed out of the table by spans from above
             if (m_measuring) {
@@ -249,7 +258,10 @@ void CHtmlRendererCore::LayoutImage(HtmlTagKind kind, std::string_view params) {
                 // Counted even when the strip failed to load, so that the
                 // drawing pass finds the records of the strips after it.
                 const std::size_t animation = static_cast<std::size_t>(++m_animationCounter);
-                if (m_measuring) m_animations.push_back(HtmlAnimation{index, frames, 0, image.speed});
+                if (m_measuring) {
+                    m_animations.push_back(HtmlAnimation{index, frames, 0, image.speed});
+                    m_layoutBytes += sizeof(HtmlAnimation);
+                }
                 if (animation < m_animations.size()) index = m_animations[animation].frame;
             }
             if (index < 0 || index >= frames) {

@@ -58,6 +58,12 @@ HtmlFontSpec HtmlStyle::FontSpec() const {
     return f;
 }
 
+void HtmlStyle::CapTexts() {
+    if (fontFace.size() > kMaxFaceName) fontFace.resize(kMaxFaceName);
+    if (linkTarget.size() > kMaxStyleText) linkTarget.resize(kMaxStyleText);
+    if (backgroundImage.size() > kMaxStyleText) backgroundImage.resize(kMaxStyleText);
+}
+
 int ParseBorderStyleKeyword(std::string_view v, int current) {
     if (v.empty() || v == "none") return 0;
     if (v == "solid") return 1;

@@ -47,7 +47,14 @@ struct HtmlStyle {
     std::string linkTarget;
 
     HtmlFontSpec FontSpec() const;
+    // Cuts the style's texts to what their users can take (a face name of
+    // LF_FACESIZE, a link or picture name of a long URL), so that copying a
+    // style onto the stack costs the same for every text.
+    void CapTexts();
 };
+
+constexpr std::size_t kMaxFaceName = 31;
+constexpr std::size_t kMaxStyleText = 2048;
 
 // The style-sheet keywords shared with tag attributes.
 int ParseBorderStyleKeyword(std::string_view value, int current);   // "none" "solid" "dotted" "dashed" "double"

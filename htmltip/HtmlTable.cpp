@@ -135,7 +135,7 @@ void ReadSpans(std::string_view params, const HtmlValueContext& ctx, int* colSpa
     *rowSpan = std::clamp(rs, 1, kMaxTableRows);
 }
 
-HtmlTable CountTable(std::string_view content, const HtmlValueContext& ctx) {
+HtmlTable CountTable(std::string_view content, const HtmlValueContext& ctx, int maxSlots) {
     int rows = 0, columns = 0;
     HtmlElement row;
     for (std::size_t pos = 0; rows < kMaxTableRows && NextRow(content, pos, &row); pos = row.next) {
@@ -150,7 +150,8 @@ HtmlTable CountTable(std::string_view content, const HtmlValueContext& ctx) {
         columns = std::max(columns, static_cast<int>(std::min<long long>(sum, kMaxTableColumns)));
         if (row.next <= pos) break;
     }
-    if (columns > 0 && static_cast<long long>(rows) * columns > kMaxTableSlots) rows = kMaxTableSlots / columns;
+    maxSlots = std::clamp(maxSlots, 0, kMaxTableSlots);
+    if (columns > 0 && static_cast<long long>(rows) * columns > maxSlots) rows = maxSlots / columns;
     return HtmlTable(rows, columns);
 }
 

@@ -76,8 +76,9 @@ struct HtmlCellPiece {
 std::vector<HtmlCellPiece> SplitCellContent(std::string_view content);
 
 // Table counting: rows = the "<tr" tags of the table's own content, columns
-// = the largest sum of a row's "colspan" values (capped).
-HtmlTable CountTable(std::string_view content, const HtmlValueContext& ctx);
+// = the largest sum of a row's "colspan" values (capped); rows past
+// `maxSlots` (at most kMaxTableSlots) are dropped.
+HtmlTable CountTable(std::string_view content, const HtmlValueContext& ctx, int maxSlots = kMaxTableSlots);
 
 // A cell's spans from its attributes, at least 1 and capped.
 void ReadSpans(std::string_view params, const HtmlValueContext& ctx, int* colSpan, int* rowSpan);

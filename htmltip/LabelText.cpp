@@ -9,9 +9,19 @@ namespace quorvel {
 
 namespace {
 
-void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
-    for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, pos + to.size()))
-        s.replace(pos, from.size(), to);
+// Each pass copies into a new string once, so cleaning stays linear in the
+// text's length however many replacements it makes.
+std::string ReplaceAll(const std::string& s, const std::string& from, const std::string& to) {
+    std::string out;
+    out.reserve(s.size());
+    size_t start = 0;
+    for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, start)) {
+        out.append(s, start, pos - start);
+        out += to;
+        start = pos + from.size();
+    }
+    out.append(s, start, std::string::npos);
+    return out;
 }
 
 std::string Trim(const std::string& s) {
@@ -22,45 +32,54 @@ std::string Trim(const std::string& s) {
 
 // Paragraph tags become alignment tags (or nothing) and their end tags
 // double line breaks. The words are paired last in, first out.
-void ConvertParagraphs(std::string& s) {
+std::string ConvertParagraphs(const std::string& s) {
     std::vector<std::string> words;
-    size_t pos = 0;
+    std::string out;
+    out.reserve(s.size());
+    size_t done = 0, pos = 0;
+    // Once no ">" follows, none follows any later "<p" either.
+    bool closed = true;
     while ((pos = s.find("<p", pos)) != std::string::npos) {
-        size_t close = s.find('>', pos);
+        out.append(s, done, pos - done);
+        size_t close = closed ? s.find('>', pos) : std::string::npos;
         if (close == std::string::npos) {
-            s.replace(pos, 1, "&lt");
-            pos += 3;
+            closed = false;
+            out += "&lt";
+            done = pos = pos + 1;
             continue;
         }
-        std::string attr = s.substr(pos + 2, close - pos - 2);
-        ReplaceAll(attr, "align", "");
+        std::string attr = ReplaceAll(s.substr(pos + 2, close - pos - 2), "align", "");
         std::string word;
         for (char c : attr)
             if (c != '=' && c != '"') word += c;
         word = Trim(word);
-        s.erase(pos, close - pos + 1);
         if (word == "left" || word == "center" || word == "right") {
-            s.insert(pos, "<" + word + ">");
-            pos += word.size() + 2;
+            out += "<" + word + ">";
             words.push_back(word);
         } else {
             words.emplace_back();
         }
+        done = pos = close + 1;
     }
-    pos = 0;
-    while (!words.empty() && (pos = s.find("</p>", pos)) != std::string::npos) {
-        std::string word = words.back();
+    out.append(s, done, std::string::npos);
+
+    std::string doc;
+    doc.reserve(out.size());
+    done = pos = 0;
+    while (!words.empty() && (pos = out.find("</p>", pos)) != std::string::npos) {
+        doc.append(out, done, pos - done);
+        doc += words.back().empty() ? "<br><br>" : "</" + words.back() + "><br><br>";
         words.pop_back();
-        std::string with = word.empty() ? "<br><br>" : "</" + word + "><br><br>";
-        s.replace(pos, 4, with);
-        pos += with.size();
+        done = pos = pos + 4;
     }
+    doc.append(out, done, std::string::npos);
+    return doc;
 }
 
 } // namespace
 
 std::string CleanLabelText(const std::string& text) {
-    std::string s = text;
+    std::string s = text.substr(0, kMaxLabelText);
     bool inTag = false;
     for (char& c : s) {
         if (c == '<') inTag = true;
@@ -71,6 +90,7 @@ std::string CleanLabelText(const std::string& text) {
     if (body == std::string::npos) return s;
 
     std::string doc;
+    doc.reserve(s.size());
     for (char c : s)
         if (c != '\r' && c != '\n') doc += c;
     body = doc.find("<body");
@@ -78,14 +98,10 @@ std::string CleanLabelText(const std::string& text) {
     start = start == std::string::npos ? doc.size() : start + 1;
     size_t end = doc.find("</body>", start);
     doc = doc.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    ReplaceAll(doc, "&nbsp;", " ");
-    ReplaceAll(doc, "&nbsp", " ");
-    doc = Trim(doc);
-    ConvertParagraphs(doc);
-    ReplaceAll(doc, "<strong>", "<b>");
-    ReplaceAll(doc, "</strong>", "</b>");
-    ReplaceAll(doc, "&amp;", "&");
-    return doc;
+    doc = ReplaceAll(ReplaceAll(doc, "&nbsp;", " "), "&nbsp", " ");
+    doc = ConvertParagraphs(Trim(doc));
+    doc = ReplaceAll(ReplaceAll(doc, "<strong>", "<b>"), "</strong>", "</b>");
+    return ReplaceAll(doc, "&amp;", "&");
 }
 
 std::size_t CopyLabelText(const std::string& text, char* buffer, std::size_t size) {

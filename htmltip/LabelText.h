@@ -8,7 +8,10 @@
 
 namespace quorvel {
 
-// Lowercases every tag; a document with "<body" is cut to its body, loses
+// The label keeps at most this much of a text; the rest is dropped.
+constexpr std::size_t kMaxLabelText = std::size_t(1) << 20;
+
+// Cuts the text to kMaxLabelText, then lowercases every tag; a document with "<body" is cut to its body, loses
 // its line ends and non-breaking spaces, and has its paragraphs turned into
 // alignment tags and double line breaks.
 std::string CleanLabelText(const std::string& text);

@@ -94,8 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     r.DrawPrepared(canvas, HtmlRect{0, 0, s.width, s.height});
     r.StepAnimation();
     r.DrawPrepared(canvas, HtmlRect{5, 5, s.width + 300, s.height + 5});
-    for (const HtmlTable& t : r.Tables())
-        if (static_cast<long long>(t.rows) * t.columns > kMaxTableSlots) std::abort();
+    long long slots = 0;   // all the text's tables share their slots
+    for (const HtmlTable& t : r.Tables()) slots += static_cast<long long>(t.rows) * t.columns;
+    if (slots > kMaxTableSlots || r.LayoutBytes() > CHtmlRendererCore::kMaxLayoutBytes + sizeof(HtmlLine)) std::abort();
     if (canvas.live != 0 || images.live != 0) std::abort();
     return 0;
 }
