@@ -13,6 +13,7 @@
 // Optional argument: the number of timed repetitions (default 200).
 #include "toolkit/Win.h"
 
+#include "htmltip/EffectMath.h"
 #include "htmltip/HtToolTip.h"
 #include "toolkit/Handles.h"
 
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
     tip.SetWrapWidth(300);
     tip.SetFillColors(0xAAEDFF, 0xF0FFFF, 0x64E6FF);
     tip.SetFrame(RGB(0, 0, 0), 1, 1);
-    tip.SetFillEffect(13, 5);
+    tip.SetFillEffect(effects::FillSoftBump, 5);
     const int shape[][2] = {{0, 2}, {1, 2}, {5, 0}, {2, 4}, {3, 4}, {4, 0}, {6, 0}};
     for (const auto& v : shape) tip.SetShapeValue(v[0], v[1]);
     const POINT at{400, 300};

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-namespace htmltip {
+namespace effects {
 
 namespace {
 
@@ -402,4 +402,4 @@ PenKind PenKindFor(int style) {
     }
 }
 
-} // namespace htmltip
+} // namespace effects

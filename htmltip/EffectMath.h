@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace htmltip {
+namespace effects {
 
 // Image effect flags, applied by the effect pass in this order.
 enum EffectFlags : unsigned {
@@ -25,6 +25,10 @@ enum EffectFlags : unsigned {
     EffectShadow = 0x0100,
     EffectSoftShadow = 0x0200,
     EffectInvert = 0x8000,
+    // The colour effects take the low byte; the shadows and the inversion
+    // the high one.
+    EffectColourBits = 0x00FF,
+    EffectAnyShadow = EffectShadow | EffectSoftShadow,
 };
 
 // Fill effects (the "bgeffect" keywords). Any value not listed paints a solid
@@ -224,4 +228,4 @@ std::vector<LineSegment> PlanLine(int x1, int y1, int x2, int y2, int style, int
 enum class PenKind { Solid, Dash, Dot, DashDot, DashDotDot };
 PenKind PenKindFor(int style);
 
-} // namespace htmltip
+} // namespace effects

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace effects {
+
 class CEffectPainter {
 public:
     // The pattern noise starts from `seed` (any value will do; tests fix it).
@@ -81,5 +83,7 @@ private:
 
     CPaletteDib m_work;
     bool m_hasAlpha = false;
-    htmltip::PatternRandom m_random;
+    PatternRandom m_random;
 };
+
+} // namespace effects

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-using namespace htmltip;
+namespace effects {
 
 namespace {
 
@@ -373,3 +373,5 @@ void CEffectPainter::DrawShadow(HDC dc, int x, int y, int width, int height, HBI
     DarkenByFactors(below.Bits(), factors.data(), below.Count());
     ::BitBlt(dc, x, y, width, height, below.Dc(), 0, 0, SRCCOPY);
 }
+
+} // namespace effects

@@ -9,11 +9,11 @@ unsigned ParseEffectLetters(std::string_view letters, const HtmlShadowSettings& 
     unsigned flags = 0;
     for (char c : letters) {
         switch (c) {
-        case 'g': flags |= HtmlEffect::Gray; break;
-        case 'd': flags |= HtmlEffect::Darken; break;
-        case 'l': flags |= HtmlEffect::Lighten; break;
+        case 'g': flags |= effects::EffectGray; break;
+        case 'd': flags |= effects::EffectDarken; break;
+        case 'l': flags |= effects::EffectLighten; break;
         case 's':
-            if (shadow.dx != 0 || shadow.dy != 0) flags |= shadow.soft ? HtmlEffect::SoftShadow : HtmlEffect::Shadow;
+            if (shadow.dx != 0 || shadow.dy != 0) flags |= shadow.soft ? effects::EffectSoftShadow : effects::EffectShadow;
             break;
         default: break;
         }
@@ -65,7 +65,7 @@ void ReservedSize(const HtmlImage& image, int width, int height, const HtmlShado
 
 unsigned ImageEffects(const HtmlImage& image, bool hovered, bool enabled) {
     unsigned flags = hovered ? image.hotStyle : image.style;
-    if (!enabled) flags = (flags & 0xFF00u) | HtmlEffect::Color;
+    if (!enabled) flags = (flags & ~effects::EffectColourBits) | effects::EffectColor;
     return flags;
 }
 

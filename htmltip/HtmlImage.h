@@ -6,6 +6,7 @@
 // (htmltip/HtmlRendererCore.cpp) place them and hand them to the canvas.
 #pragma once
 
+#include "htmltip/EffectMath.h"
 #include "htmltip/HtmlMarkup.h"
 
 #include <cstdint>
@@ -14,17 +15,6 @@
 #include <vector>
 
 namespace quorvel {
-
-// The drawing toolbox's image effect bits that images use.
-struct HtmlEffect {
-    static constexpr unsigned Gray = 0x0001;
-    static constexpr unsigned Darken = 0x0002;
-    static constexpr unsigned Lighten = 0x0004;
-    static constexpr unsigned Color = 0x0008;
-    static constexpr unsigned Shadow = 0x0100;
-    static constexpr unsigned SoftShadow = 0x0200;
-    static constexpr unsigned AnyShadow = Shadow | SoftShadow;
-};
 
 // HtmlImageDraw kinds (htmltip/HtmlCanvas.h): a bitmap, an icon, a frame of
 // a strip, and a picture tiled over the rectangle x, y, width, height.
@@ -48,7 +38,7 @@ struct HtmlImage {
 
     bool HasSource() const { return idres > 0 || !file.empty() || iddll > 0 || handle != 0; }
     // The offset flag: a shadow in the style or the hot style.
-    bool Offset() const { return ((style | hotStyle) & HtmlEffect::AnyShadow) != 0; }
+    bool Offset() const { return ((style | hotStyle) & effects::EffectAnyShadow) != 0; }
 };
 
 // What the effect letters need to know of the renderer's shadow settings.

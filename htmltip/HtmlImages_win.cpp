@@ -20,8 +20,8 @@ HtmlLoadedImage Describe(HANDLE handle, int kind, bool owned) {
     if (!handle) return image;
     image.handle = reinterpret_cast<std::uintptr_t>(handle);
     image.owned = owned;
-    SIZE size = kind == ImageIcon ? CEffectPainter::GetIconSize(static_cast<HICON>(handle))
-                                  : CEffectPainter::GetBitmapExtent(static_cast<HBITMAP>(handle));
+    SIZE size = kind == ImageIcon ? effects::CEffectPainter::GetIconSize(static_cast<HICON>(handle))
+                                  : effects::CEffectPainter::GetBitmapExtent(static_cast<HBITMAP>(handle));
     image.width = size.cx;
     image.height = size.cy;
     return image;

@@ -21,7 +21,7 @@
 // are drawn by the renderer's effect painter.
 class CGdiCanvas : public quorvel::HtmlCanvas {
 public:
-    CGdiCanvas(HDC dc, CEffectPainter& painter);
+    CGdiCanvas(HDC dc, effects::CEffectPainter& painter);
     ~CGdiCanvas() override;
     CGdiCanvas(const CGdiCanvas&) = delete;
     CGdiCanvas& operator=(const CGdiCanvas&) = delete;
@@ -45,7 +45,7 @@ public:
 private:
     void Select(HFONT font);
     HDC m_dc;
-    CEffectPainter& m_painter;
+    effects::CEffectPainter& m_painter;
     HGDIOBJ m_savedFont;
     int m_savedMode;
     COLORREF m_savedText;
@@ -109,7 +109,7 @@ public:
     bool OnMouseMove(POINT point) { return OnMouseMove(point.x, point.y); }
     void OnClick(POINT point) { OnClick(point.x, point.y); }
 
-    CEffectPainter& Painter() { return m_painter; }
+    effects::CEffectPainter& Painter() { return m_painter; }
 
     // The image list of "ilst" tags without a source: frames of a strip
     // bitmap (not taken over), or of the program's bitmap resource when
@@ -120,6 +120,6 @@ public:
     bool SetResourceModule(const char* library, DWORD flags);
 
 private:
-    CEffectPainter m_painter;
+    effects::CEffectPainter m_painter;
     CWinHtmlImages m_images;
 };

@@ -12,7 +12,7 @@ using namespace quorvel;
 
 // ---------------------------------------------------------------- canvas
 
-CGdiCanvas::CGdiCanvas(HDC dc, CEffectPainter& painter)
+CGdiCanvas::CGdiCanvas(HDC dc, effects::CEffectPainter& painter)
     : m_dc(dc),
       m_painter(painter),
       m_savedFont(::GetCurrentObject(dc, OBJ_FONT)),

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-namespace htmltip {
+namespace effects {
 
 namespace {
 
@@ -139,4 +139,4 @@ void SetRampPalette(CPackedDib& dib, Colour low, Colour middle, Colour high) {
     for (int i = 1; i <= 128; ++i) set(127 + i, mix(middle, high, i));
 }
 
-} // namespace htmltip
+} // namespace effects

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace htmltip {
+namespace effects {
 
 // A colour value with red in the low byte: 0x00BBGGRR.
 using Colour = std::uint32_t;
@@ -95,4 +95,4 @@ private:
 // / 128 written at 127 + i for i = 1..128, overwriting entry 128.
 void SetRampPalette(CPackedDib& dib, Colour low, Colour middle, Colour high);
 
-} // namespace htmltip
+} // namespace effects

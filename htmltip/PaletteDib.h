@@ -6,7 +6,9 @@
 #include "htmltip/PackedDib.h"
 #include "toolkit/Win.h"
 
-class CPaletteDib : public htmltip::CPackedDib {
+namespace effects {
+
+class CPaletteDib : public CPackedDib {
 public:
     CPaletteDib() = default;
     ~CPaletteDib() override;
@@ -26,3 +28,5 @@ private:
     HDC m_memDC = nullptr;
     HGDIOBJ m_oldBitmap = nullptr;
 };
+
+} // namespace effects

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace effects {
+
 CPaletteDib::~CPaletteDib() { ReleaseCache(); }
 
 void CPaletteDib::ContentChanging() { ReleaseCache(); }
@@ -37,6 +39,8 @@ void CPaletteDib::Draw(HDC dc, int x, int y) {
     // The palette may have been tinted since the section was made.
     if (PaletteSize() > 0)
         ::SetDIBColorTable(m_memDC, 0, static_cast<UINT>(PaletteSize()),
-                           reinterpret_cast<const RGBQUAD*>(Block() + sizeof(htmltip::DibHeader)));
+                           reinterpret_cast<const RGBQUAD*>(Block() + sizeof(DibHeader)));
     ::BitBlt(dc, x, y, Width(), Height(), m_memDC, 0, 0, SRCCOPY);
 }
+
+} // namespace effects

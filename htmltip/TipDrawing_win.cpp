@@ -36,7 +36,7 @@ std::string TipHtml::GetResourceStringLine(int id, int line) const {
 }
 
 struct TipEffects::Impl {
-    CEffectPainter painter;
+    effects::CEffectPainter painter;
 };
 
 TipEffects::TipEffects() : m_impl(new Impl) {}

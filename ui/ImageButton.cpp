@@ -27,7 +27,7 @@ void ThinFrame(HDC dc, const RECT& r, COLORREF topLeft, COLORREF bottomRight) {
     ::FillRect(dc, &right, b.Get());
 }
 
-bool HasPixels(const CPaletteDib& image) { return !image.Empty(); }
+bool HasPixels(const effects::CPaletteDib& image) { return !image.Empty(); }
 
 } // namespace
 
@@ -83,7 +83,7 @@ bool CTexturedIconButton::LoadIcons(int iconId, int alignment, int downIconId, i
     m_iconId = iconId;
 
     // The icon's size is twice its hot spot.
-    SIZE size = CEffectPainter::GetIconSize(m_icon.Get());
+    SIZE size = effects::CEffectPainter::GetIconSize(m_icon.Get());
     const int hx = size.cx / 2, hy = size.cy / 2;
     RECT c = ClientRect();
     const int w = c.right - c.left, h = c.bottom - c.top;
@@ -113,7 +113,7 @@ void CTexturedIconButton::SetStateIcons(int enabledIconId, int disabledIconId) {
 
 bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highlight, int coloring, COLORREF colour) {
     RECT r = WindowRect();
-    htmltip::ButtonTextureSpec desc;
+    effects::ButtonTextureSpec desc;
     desc.width = r.right - r.left;
     desc.height = r.bottom - r.top;
     desc.focusMargin = m_focusMargin;
@@ -125,8 +125,8 @@ bool CTexturedIconButton::GenerateTexture(int style, int granularity, int highli
     desc.shadow = ::GetSysColor(COLOR_BTNSHADOW);
     desc.face = ::GetSysColor(COLOR_BTNFACE);
     desc.light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    htmltip::PatternRandom random(m_seeded ? m_noiseSeed : ::GetTickCount() ^ reinterpret_cast<std::uintptr_t>(this));
-    bool made = htmltip::GenerateButtonTextures(desc,
+    effects::PatternRandom random(m_seeded ? m_noiseSeed : ::GetTickCount() ^ reinterpret_cast<std::uintptr_t>(this));
+    bool made = effects::GenerateButtonTextures(desc,
                                                 {&m_normalImage, &m_pressedImage, &m_disabledImage, &m_hoverImage,
                                                  &m_focusLineH, &m_focusLineV},
                                                 random);
@@ -290,7 +290,7 @@ void CTexturedIconButton::ComposeFace(HDC dc, int w, int h, UINT itemState) {
             else ::DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
         }
     } else {
-        CPaletteDib& back = hovering && HasPixels(m_hoverImage) ? m_hoverImage : m_normalImage;
+        effects::CPaletteDib& back = hovering && HasPixels(m_hoverImage) ? m_hoverImage : m_normalImage;
         if (HasPixels(back)) back.Draw(dc, 0, 0);
         drawIcon(hovering ? HighlightIcon() : m_icon.Get(), 0, 0, DSS_NORMAL);
         if (m_border && (hovering || !m_flat)) {

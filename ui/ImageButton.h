@@ -86,8 +86,8 @@ private:
     bool m_checked = false;
     bool m_shiftOnPress = false;
     int m_kind = KindPush;
-    CPaletteDib m_normalImage, m_pressedImage, m_disabledImage, m_hoverImage;
-    CPaletteDib m_focusLineH, m_focusLineV;
+    effects::CPaletteDib m_normalImage, m_pressedImage, m_disabledImage, m_hoverImage;
+    effects::CPaletteDib m_focusLineH, m_focusLineV;
     bool m_hovering = false;
     bool m_tracking = false;
     int m_focusMargin = 4;

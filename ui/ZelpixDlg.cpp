@@ -10,6 +10,7 @@
 #include "app/StartArguments.h"
 #include "device/PasswordDlg.h"
 #include "device/TransferRecords.h"
+#include "htmltip/EffectMath.h"
 #include "htmltip/HtmlLabel.h"
 #include "mail/SendByMail.h"
 #include "resources/resource.h"
@@ -175,7 +176,7 @@ void CZelpixDlg::CreateToolTips() {
     m_toolTip.SetWrapWidth(300);
     m_toolTip.SetFillColors(0xAAEDFF, 0xF0FFFF, 0x64E6FF);
     m_toolTip.SetFrame(RGB(0, 0, 0), 1, 1);
-    m_toolTip.SetFillEffect(13, 5);  // softbump
+    m_toolTip.SetFillEffect(effects::FillSoftBump, 5);
     m_toolTip.SetTiming(CHtToolTip::TimingInitialDelay, 50);
     m_toolTip.SetBehaviourFlags(quorvel::TipRepeatShow | quorvel::TipNoAutoHide);
     // A rectangle with 2 x 2 rounded corners, 4-pixel margins and no pointer.

@@ -9,7 +9,7 @@
 
 #include "htmltip/EffectMath.h"
 
-using namespace htmltip;
+using namespace effects;
 
 namespace {
 

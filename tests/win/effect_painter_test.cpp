@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-using namespace htmltip;
+using namespace effects;
 
 namespace {
 
