@@ -5,6 +5,7 @@
 #include "toolkit/Handles.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace effects {
@@ -16,37 +17,21 @@ using Pixels = std::vector<std::uint32_t>;
 // A 32-bit bottom-up DIB section selected into its own memory DC.
 class Section32 {
 public:
-    Section32(HDC reference, int width, int height) : m_dc(::CreateCompatibleDC(reference)), m_w(width), m_h(height) {
-        if (width <= 0 || height <= 0 || !m_dc) return;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * height * 4;
-        void* bits = nullptr;
-        m_bitmap = ::CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (!m_bitmap || !bits) return;
-        m_bits = static_cast<std::uint32_t*>(bits);
-        m_old = ::SelectObject(m_dc, m_bitmap);
-    }
-    ~Section32() {
-        if (m_old) ::SelectObject(m_dc, m_old);
-        if (m_bitmap) ::DeleteObject(m_bitmap);
-        if (m_dc) ::DeleteDC(m_dc);
+    Section32(HDC reference, int width, int height) : m_dc(reference), m_section(width, height, false, reference) {
+        if (!m_dc || !m_section) return;
+        m_select.emplace(m_dc.Get(), m_section.Get());
+        if (::GetCurrentObject(m_dc.Get(), OBJ_BITMAP) != m_section.Get()) m_select.reset();
     }
     Section32(const Section32&) = delete;
     Section32& operator=(const Section32&) = delete;
 
-    bool Ok() const { return m_bits != nullptr && m_old != nullptr; }
-    HDC Dc() const { return m_dc; }
-    std::size_t Count() const { return static_cast<std::size_t>(m_w) * m_h; }
+    bool Ok() const { return m_select.has_value(); }
+    HDC Dc() const { return m_dc.Get(); }
+    std::size_t Count() const { return m_section.PixelCount(); }
     // The pixels, after GDI has finished drawing into them.
     std::uint32_t* Bits() const {
         ::GdiFlush();
-        return m_bits;
+        return m_section.Bits();
     }
     void Fill(std::uint32_t value) const {
         std::uint32_t* p = Bits();
@@ -55,20 +40,16 @@ public:
     void Load(const std::uint32_t* pixels) const { std::memcpy(Bits(), pixels, Count() * 4); }
     // Hands the bitmap over (out of the DC, so it can be selected elsewhere).
     HBITMAP Release() {
-        if (m_old) ::SelectObject(m_dc, m_old);
-        m_old = nullptr;
-        HBITMAP b = m_bitmap;
-        m_bitmap = nullptr;
-        m_bits = nullptr;
-        return b;
+        m_select.reset();
+        return m_section.Release();
     }
 
 private:
-    HDC m_dc;
-    int m_w, m_h;
-    HBITMAP m_bitmap = nullptr;
-    std::uint32_t* m_bits = nullptr;
-    HGDIOBJ m_old = nullptr;
+    // Destroyed from the bottom: the selection goes before the section, the
+    // section before the DC.
+    tk::MemoryDC m_dc;
+    tk::DibSection32 m_section;
+    std::optional<tk::ScopedSelect> m_select;
 };
 
 // The bitmap's pixels scaled to width x height (a plain copy when the size
@@ -148,8 +129,7 @@ CEffectPainter::CEffectPainter(std::uint64_t seed) : m_random(seed) {}
 SIZE CEffectPainter::GetIconSize(HICON icon) {
     ICONINFO info{};
     if (!icon || !::GetIconInfo(icon, &info)) return SIZE{0, 0};
-    if (info.hbmColor) ::DeleteObject(info.hbmColor);
-    if (info.hbmMask) ::DeleteObject(info.hbmMask);
+    tk::Bitmap colour(info.hbmColor), mask(info.hbmMask);
     return SIZE{static_cast<LONG>(info.xHotspot * 2), static_cast<LONG>(info.yHotspot * 2)};
 }
 

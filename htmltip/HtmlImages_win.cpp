@@ -29,10 +29,6 @@ HtmlLoadedImage Describe(HANDLE handle, int kind, bool owned) {
 
 }  // namespace
 
-CWinHtmlImages::~CWinHtmlImages() {
-    if (m_list) ImageList_Destroy(m_list);
-}
-
 HtmlLoadedImage CWinHtmlImages::Load(const HtmlImageRequest& q) {
     const bool icon = q.kind == ImageIcon;
     HANDLE handle = nullptr;
@@ -46,9 +42,8 @@ HtmlLoadedImage CWinHtmlImages::Load(const HtmlImageRequest& q) {
         if (q.library.empty()) {
             handle = LoadFromModule(m_resourceModule ? m_resourceModule : ::GetModuleHandleA(nullptr), q.kind,
                                     q.iddll, q.width, q.height);
-        } else if (HMODULE library = ::LoadLibraryExA(q.library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-            handle = LoadFromModule(library, q.kind, q.iddll, q.width, q.height);
-            ::FreeLibrary(library);
+        } else if (tk::Library library{::LoadLibraryExA(q.library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)}) {
+            handle = LoadFromModule(library.Get(), q.kind, q.iddll, q.width, q.height);
         }
     } else if (q.handle) {
         // The caller's picture: used as it is and never deleted.
@@ -63,11 +58,10 @@ void CWinHtmlImages::Release(const HtmlLoadedImage& image) {
     ICONINFO info = {};
     HANDLE h = reinterpret_cast<HANDLE>(image.handle);
     if (::GetObjectType(h) == OBJ_BITMAP) {
-        ::DeleteObject(h);
+        tk::Bitmap bitmap(static_cast<HBITMAP>(h));
     } else if (::GetIconInfo(static_cast<HICON>(h), &info)) {
-        if (info.hbmColor) ::DeleteObject(info.hbmColor);
-        if (info.hbmMask) ::DeleteObject(info.hbmMask);
-        ::DestroyIcon(static_cast<HICON>(h));
+        tk::Bitmap colour(info.hbmColor), mask(info.hbmMask);
+        tk::Icon icon(static_cast<HICON>(h));
     }
 }
 
@@ -76,7 +70,7 @@ void CWinHtmlImages::SystemIconSize(int* width, int* height) {
     *height = ::GetSystemMetrics(SM_CYICON);
 }
 
-int CWinHtmlImages::ImageListCount() { return m_list ? ImageList_GetImageCount(m_list) : 0; }
+int CWinHtmlImages::ImageListCount() { return m_list ? ImageList_GetImageCount(m_list.Get()) : 0; }
 
 void CWinHtmlImages::ImageListFrameSize(int* width, int* height) {
     *width = m_frameWidth;
@@ -85,7 +79,7 @@ void CWinHtmlImages::ImageListFrameSize(int* width, int* height) {
 
 HtmlLoadedImage CWinHtmlImages::ImageListIcon(int index) {
     if (!m_list) return {};
-    HICON icon = ImageList_GetIcon(m_list, index, 0);
+    HICON icon = ImageList_GetIcon(m_list.Get(), index, 0);
     HtmlLoadedImage image = Describe(icon, ImageIcon, true);
     image.width = m_frameWidth;
     image.height = m_frameHeight;
@@ -94,22 +88,19 @@ HtmlLoadedImage CWinHtmlImages::ImageListIcon(int index) {
 
 bool CWinHtmlImages::SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
                                   COLORREF mask) {
-    if (m_list) ImageList_Destroy(m_list);
-    m_list = nullptr;
+    m_list.Reset();
     m_frameWidth = m_frameHeight = 0;
     if (frameWidth <= 0 || frameHeight <= 0) return false;
-    HBITMAP loaded = nullptr;
-    if (!strip && resource)
-        strip = loaded = static_cast<HBITMAP>(
-            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    if (strip) {
-        m_list = ImageList_Create(frameWidth, frameHeight, ILC_COLOR32 | ILC_MASK, initialCount, 1);
-        if (m_list && ImageList_AddMasked(m_list, strip, mask) < 0) {
-            ImageList_Destroy(m_list);
-            m_list = nullptr;
-        }
+    tk::Bitmap loaded;
+    if (!strip && resource) {
+        loaded.Reset(static_cast<HBITMAP>(
+            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+        strip = loaded.Get();
     }
-    if (loaded) ::DeleteObject(loaded);
+    if (strip) {
+        m_list.Reset(ImageList_Create(frameWidth, frameHeight, ILC_COLOR32 | ILC_MASK, initialCount, 1));
+        if (m_list && ImageList_AddMasked(m_list.Get(), strip, mask) < 0) m_list.Reset();
+    }
     if (!m_list) return false;
     m_frameWidth = frameWidth;
     m_frameHeight = frameHeight;
@@ -137,12 +128,10 @@ void CGdiCanvas::DrawImage(const HtmlImageDraw& d) {
                                       d.effectColor);
         break;
     case ImageTile: {
-        HDC source = ::CreateCompatibleDC(m_dc);
+        tk::MemoryDC source(m_dc);
         if (!source) return;
-        HGDIOBJ old = ::SelectObject(source, reinterpret_cast<HBITMAP>(d.handle));
-        m_painter.TileBitmap(m_dc, d.x, d.y, d.width, d.height, source, 0, 0, d.frameWidth, d.frameHeight);
-        ::SelectObject(source, old);
-        ::DeleteDC(source);
+        tk::ScopedSelect select(source.Get(), reinterpret_cast<HBITMAP>(d.handle));
+        m_painter.TileBitmap(m_dc, d.x, d.y, d.width, d.height, source.Get(), 0, 0, d.frameWidth, d.frameHeight);
         break;
     }
     default:

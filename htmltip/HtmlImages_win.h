@@ -6,6 +6,7 @@
 #pragma once
 
 #include "htmltip/HtmlImage.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
 #include <commctrl.h>
@@ -13,7 +14,7 @@
 class CWinHtmlImages : public quorvel::HtmlImageSource {
 public:
     CWinHtmlImages() = default;
-    ~CWinHtmlImages() override;
+    ~CWinHtmlImages() override = default;
     CWinHtmlImages(const CWinHtmlImages&) = delete;
     CWinHtmlImages& operator=(const CWinHtmlImages&) = delete;
 
@@ -34,6 +35,6 @@ public:
 
 private:
     HMODULE m_resourceModule = nullptr;
-    HIMAGELIST m_list = nullptr;
+    tk::ImageList m_list;
     int m_frameWidth = 0, m_frameHeight = 0;
 };

@@ -11,6 +11,7 @@
 #include "htmltip/EffectPainter.h"
 #include "htmltip/HtmlImages_win.h"
 #include "htmltip/HtmlRendererCore.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
 #include <string>
@@ -61,7 +62,7 @@ private:
 class CWinHtmlPlatform : public quorvel::HtmlPlatform {
 public:
     CWinHtmlPlatform();
-    ~CWinHtmlPlatform() override;
+    ~CWinHtmlPlatform() override = default;
     CWinHtmlPlatform(const CWinHtmlPlatform&) = delete;
     CWinHtmlPlatform& operator=(const CWinHtmlPlatform&) = delete;
 
@@ -81,10 +82,10 @@ public:
     HMODULE ResourceModule() const { return m_module; }
 
 private:
-    HCURSOR m_hand = nullptr;
-    bool m_ownHand = false;
-    HMODULE m_module = nullptr;
-    bool m_ownModule = false;
+    HCURSOR m_hand = nullptr;   // the one shown: m_ownHand's, or the system's shared one
+    tk::Cursor m_ownHand;
+    HMODULE m_module = nullptr; // m_ownModule's, or the program
+    tk::Library m_ownModule;
 };
 
 class CHtmlRenderer : public CWinHtmlPlatform, public quorvel::CHtmlRendererCore {

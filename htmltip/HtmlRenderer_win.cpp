@@ -124,11 +124,6 @@ void CGdiCanvas::DrawBorder(const HtmlRect& r, HtmlColor light, HtmlColor dark, 
 
 CWinHtmlPlatform::CWinHtmlPlatform() : m_module(::GetModuleHandleA(nullptr)) { SetHandCursor(nullptr); }
 
-CWinHtmlPlatform::~CWinHtmlPlatform() {
-    if (m_ownHand && m_hand) ::DestroyCursor(m_hand);
-    if (m_ownModule && m_module) ::FreeLibrary(m_module);
-}
-
 HtmlColor CWinHtmlPlatform::SysColor(int index) { return ::GetSysColor(index); }
 
 namespace {
@@ -145,13 +140,12 @@ std::string LoadModuleString(HMODULE module, unsigned id) {
 }
 
 std::string RegistryDefault(HKEY root, const std::string& key) {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return std::string();
+    tk::RegKey k;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, k.Put()) != ERROR_SUCCESS) return std::string();
     char value[2048] = {};
     DWORD size = sizeof(value) - 1;
     DWORD type = 0;
-    LONG rc = ::RegQueryValueExA(k, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    ::RegCloseKey(k);
+    LONG rc = ::RegQueryValueExA(k.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
     value[std::min<DWORD>(size, sizeof(value) - 1)] = 0;
     return value;
@@ -160,11 +154,8 @@ std::string RegistryDefault(HKEY root, const std::string& key) {
 
 std::string CWinHtmlPlatform::LoadStringResource(unsigned id, const std::string& library) {
     if (library.empty()) return LoadModuleString(::GetModuleHandleA(nullptr), id);
-    HMODULE module = ::LoadLibraryExA(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return std::string();
-    std::string s = LoadModuleString(module, id);
-    ::FreeLibrary(module);
-    return s;
+    tk::Library module(::LoadLibraryExA(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    return module ? LoadModuleString(module.Get(), id) : std::string();
 }
 
 void CWinHtmlPlatform::OpenLink(const std::string& target) {
@@ -190,25 +181,18 @@ bool CWinHtmlPlatform::ShowHandCursor() {
 }
 
 void CWinHtmlPlatform::SetHandCursor(HCURSOR cursor) {
-    if (m_ownHand && m_hand && m_hand != cursor) ::DestroyCursor(m_hand);
-    if (cursor) {
-        m_hand = cursor;
-        m_ownHand = true;
-    } else {
-        m_hand = ::LoadCursor(nullptr, IDC_HAND);   // shared: never destroyed
-        m_ownHand = false;
-    }
+    if (cursor && cursor == m_ownHand.Get()) return;
+    m_ownHand.Reset(cursor);
+    m_hand = cursor ? cursor : ::LoadCursor(nullptr, IDC_HAND);  // the system's is shared: never destroyed
 }
 
 bool CWinHtmlPlatform::SetResourceModule(const char* library, DWORD flags) {
-    if (m_ownModule && m_module) ::FreeLibrary(m_module);
+    m_ownModule.Reset();
     m_module = ::GetModuleHandleA(nullptr);
-    m_ownModule = false;
     if (!library || !*library) return true;
-    HMODULE module = ::LoadLibraryExA(library, nullptr, flags);
-    if (!module) return false;
-    m_module = module;
-    m_ownModule = true;
+    m_ownModule.Reset(::LoadLibraryExA(library, nullptr, flags));
+    if (!m_ownModule) return false;
+    m_module = m_ownModule.Get();
     return true;
 }
 

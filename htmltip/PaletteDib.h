@@ -4,7 +4,11 @@
 // one row copy and one blit per paint.
 #pragma once
 #include "htmltip/PackedDib.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
+
+#include <memory>
+#include <optional>
 
 namespace effects {
 
@@ -23,10 +27,12 @@ protected:
 private:
     void ReleaseCache();
 
-    HBITMAP m_section = nullptr;
+    // Released from the bottom: the selection before the section, the
+    // section before the DC.
+    std::unique_ptr<tk::MemoryDC> m_memDC;
+    tk::Bitmap m_section;
     void* m_sectionBits = nullptr;
-    HDC m_memDC = nullptr;
-    HGDIOBJ m_oldBitmap = nullptr;
+    std::optional<tk::ScopedSelect> m_select;
 };
 
 } // namespace effects
