@@ -388,6 +388,14 @@ bool CHtmlRendererCore::Stopped() {
     return m_step >= m_stopStep;
 }
 
+void CHtmlRendererCore::EndTextRun() {
+    // Spaces before a tab, rule, string or image are inside the line, not
+    // at its end.
+    m_line.lastPiece = -1;
+    m_line.trailingSpaces = 0;
+    m_line.trailingWidth = 0;
+}
+
 void CHtmlRendererCore::StartLine() {
     m_xNat = 0;
     m_pieceOrdinal = 0;
@@ -604,7 +612,7 @@ void CHtmlRendererCore::LayoutTab(std::string_view params) {
     advance += static_cast<long long>(count) * t;
     m_x = AddCoord(m_x, advance);
     m_xNat = AddCoord(m_xNat, advance);
-    if (m_measuring) m_line.lastPiece = -1;
+    if (m_measuring) EndTextRun();
 }
 
 void CHtmlRendererCore::LayoutRule(std::string_view params) {
@@ -630,7 +638,7 @@ void CHtmlRendererCore::LayoutRule(std::string_view params) {
     if (m_measuring) {
         m_line.height = std::max(m_line.height, pen + 8);
         if (percent) m_line.percentSum = std::min(m_line.percentSum + width, 1000000);
-        m_line.lastPiece = -1;
+        EndTextRun();
         m_x = AddCoord(m_x, measured);
     } else {
         const int drawn = percent ? HtmlMulDiv(m_layout.Width(), width, 100) : width;
@@ -657,7 +665,7 @@ void CHtmlRendererCore::LayoutString(std::string_view params) {
     const int width = Width(text);
     const int y = Place(m_metrics.ascent, m_metrics.height);
     if (m_measuring) {
-        m_line.lastPiece = -1;
+        EndTextRun();
     } else {
         AddHotArea(m_x, y, width, m_metrics.height);
         m_canvas->DrawString(m_x, y, text.data(), text.size());

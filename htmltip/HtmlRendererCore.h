@@ -152,6 +152,8 @@ private:
     // step, and the drawing pass stops at the step the measuring pass did.
     bool Stopped();
     void StartLine();
+    // Measuring: the line goes on with something other than text.
+    void EndTextRun();
     void CloseLine(int count, bool wrapped);
     const HtmlLine& Record() const;
     int Place(int ascent, int height);

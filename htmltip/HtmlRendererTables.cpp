@@ -313,7 +313,7 @@ void CHtmlRendererCore::PlaceImage(const HtmlImage& image, HtmlImageDraw& d) {
         CloseLine(1, true);
     const int y = Place(reservedHeight, reservedHeight);
     if (m_measuring) {
-        m_line.lastPiece = -1;
+        EndTextRun();
     } else if (d.width != 0 && d.height != 0) {
         AddHotArea(m_x, y, reservedWidth, reservedHeight);
         const bool hovered = m_style.linkKind != 0 && m_linkCounter == m_hovered;

@@ -248,12 +248,13 @@ TEST(ShadowTest, BlurFactorsWithOddBoxes) {
     EXPECT_DOUBLE_EQ(hard[0], 1.0);
     EXPECT_DOUBLE_EQ(hard[3 * w + 4], 0.0);
 
-    std::uint32_t px[] = {0x80C86432, 0x00FFFFFF, 0x00FFFFFF};
-    const double f[] = {0.5, 1.0, -0.5};
-    DarkenByFactors(px, f, 3);
+    std::uint32_t px[] = {0x80C86432, 0x00FFFFFF, 0x00FFFFFF, 0x00FFFFFF};
+    const double f[] = {0.5, 1.0, -0.5, 33 * (1.0 / 255.0)};
+    DarkenByFactors(px, f, 4);
     EXPECT_EQ(px[0], 0x80643219u);
     EXPECT_EQ(px[1], 0x00FFFFFFu);
     EXPECT_EQ(px[2], 0x00FFFFFFu);
+    EXPECT_EQ(px[3], 0x00212121u);   // 255 darkened by 33/255 (a box sum times the scale) is 33, not 32
 }
 
 TEST(EffectGeometryTest, TilesFramesBordersAndLines) {

@@ -87,6 +87,23 @@ TEST(HtmlLayout, MarkupToDrawCalls) {
         {"<justify>aa <b>bb</b> cc dd", [](CHtmlRendererCore& r) { r.SetMaxWidth(50); }, 60,
          "text 0,0 \"aa \" verdana/13/400 000000 justify 10/2\ntext 23,0 \"bb\" verdana/13/800 000000 justify 5/1\n"
          "text 37,0 \" cc\" verdana/13/400 000000 justify 5/1\ntext 0,13 \"dd\" verdana/13/400 000000\n"},
+        // the remainder of the extra pixels goes to the first spaces
+        {"<justify>aa <b>bb</b> cc dd", [](CHtmlRendererCore& r) { r.SetMaxWidth(50); }, 61,
+         "text 0,0 \"aa \" verdana/13/400 000000 justify 11/2\ntext 24,0 \"bb\" verdana/13/800 000000 justify 5/1\n"
+         "text 38,0 \" cc\" verdana/13/400 000000 justify 5/1\ntext 0,13 \"dd\" verdana/13/400 000000\n"},
+        // a space before a tab is inside the line: 28 pixels fill it to 60
+        {"<justify>aa <t>bbbbbbbb", [](CHtmlRendererCore& r) { r.SetMaxWidth(50); }, 60,
+         "text 0,0 \"aa \" verdana/13/400 000000 justify 28/1\ntext 0,13 \"bbbbbbbb\" verdana/13/400 000000\n"},
+        // lines break after each break character
+        {"aaa.bbb,ccc!ddd:eee;fff)ggg}hhh]iii?jjj", [](CHtmlRendererCore& r) { r.SetMaxWidth(36); }, 0,
+         "text 0,0 \"aaa.\" verdana/13/400 000000\ntext 0,13 \"bbb,\" verdana/13/400 000000\n"
+         "text 0,26 \"ccc!\" verdana/13/400 000000\ntext 0,39 \"ddd:\" verdana/13/400 000000\n"
+         "text 0,52 \"eee;\" verdana/13/400 000000\ntext 0,65 \"fff)\" verdana/13/400 000000\n"
+         "text 0,78 \"ggg}\" verdana/13/400 000000\ntext 0,91 \"hhh]\" verdana/13/400 000000\n"
+         "text 0,104 \"iii?\" verdana/13/400 000000\ntext 0,117 \"jjj\" verdana/13/400 000000\n"},
+        // middle alignment centres a piece in the line's height
+        {"<font size=26>X</font><vcenter>y", nullptr, 0,
+         "text 0,0 \"X\" verdana/26/400 000000\ntext 13,6 \"y\" verdana/13/400 000000\n"},
         {"<center>ab</center>\n<right>cd", nullptr, 100,
          "text 44,0 \"ab\" verdana/13/400 000000\ntext 88,13 \"cd\" verdana/13/400 000000\n"},
         {"<font style=ob-b>ab</font><sup>c</sup><sub>d", nullptr, 0,
