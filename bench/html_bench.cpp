@@ -8,7 +8,7 @@
 //   --picture also writes every text as rendered, one under the other.
 #include <windows.h>
 
-#include "htmltip/HtmlRenderer.h"
+#include "html/HtmlRenderer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -13,8 +13,8 @@
 // Optional argument: the number of timed repetitions (default 200).
 #include "toolkit/Win.h"
 
-#include "htmltip/EffectMath.h"
-#include "htmltip/HtToolTip.h"
+#include "effects/EffectMath.h"
+#include "tooltip/HtToolTip.h"
 #include "toolkit/Handles.h"
 
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 // The textured image button.
 #include "ui/ImageButton.h"
 
-#include "htmltip/EffectPainter.h"
+#include "effects/EffectPainter.h"
 #include "toolkit/Dialog.h"
 #include "toolkit/Handles.h"
 

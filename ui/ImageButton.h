@@ -9,7 +9,7 @@
 // through the window subclass installed on Attach. Painting goes through an
 // off-screen bitmap so the button never flickers.
 #pragma once
-#include "htmltip/PaletteDib.h"
+#include "effects/PaletteDib.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Handles.h"
 

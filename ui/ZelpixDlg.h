@@ -8,7 +8,7 @@
 #include "device/Connection.h"
 #include "device/PictureTransfer.h"
 #include "device/UsbChannel.h"
-#include "htmltip/HtToolTip.h"
+#include "tooltip/HtToolTip.h"
 #include "imaging/ImageOps.h"
 #include "imaging/LoadedPicture.h"
 #include "imaging/PreviewPanes.h"

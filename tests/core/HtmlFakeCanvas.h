@@ -7,8 +7,8 @@
 // wide (at least 1), one more at weight 700 and above; 96 dots per inch.
 #pragma once
 
-#include "htmltip/HtmlCanvas.h"
-#include "htmltip/HtmlImage.h"
+#include "html/HtmlCanvas.h"
+#include "html/HtmlImage.h"
 
 #include <cstdio>
 #include <map>

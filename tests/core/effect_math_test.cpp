@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "htmltip/EffectMath.h"
+#include "effects/EffectMath.h"
 
 using namespace effects;
 

@@ -4,8 +4,8 @@
 // measurement and a drawing of each text.
 #include <gtest/gtest.h>
 
-#include "htmltip/HtmlRendererCore.h"
-#include "htmltip/LabelText.h"
+#include "html/HtmlRendererCore.h"
+#include "tooltip/LabelText.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
 #include <atomic>

@@ -5,7 +5,7 @@
 // after a deliberate change, and read the difference before committing it.
 #include <gtest/gtest.h>
 
-#include "htmltip/HtmlRendererCore.h"
+#include "html/HtmlRendererCore.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // (7 in bold), ascent 9.
 #include <gtest/gtest.h>
 
-#include "htmltip/HtmlRendererCore.h"
+#include "html/HtmlRendererCore.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
 #include <climits>

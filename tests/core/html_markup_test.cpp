@@ -2,8 +2,8 @@
 // counts, table boundaries, colours, lengths and the style sheet.
 #include <gtest/gtest.h>
 
-#include "htmltip/HtmlMarkup.h"
-#include "htmltip/HtmlStyle.h"
+#include "html/HtmlMarkup.h"
+#include "html/HtmlStyle.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
 namespace quorvel {

@@ -5,7 +5,7 @@
 // 6 px a character; cells have a 2 px margin.
 #include <gtest/gtest.h>
 
-#include "htmltip/HtmlRendererCore.h"
+#include "html/HtmlRendererCore.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
 #include <functional>

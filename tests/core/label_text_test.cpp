@@ -1,7 +1,7 @@
 // Tests of the HTML label's text cleaning and its WM_GETTEXT copy.
 #include <gtest/gtest.h>
 
-#include "htmltip/LabelText.h"
+#include "tooltip/LabelText.h"
 
 using namespace quorvel;
 

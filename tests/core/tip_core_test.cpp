@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "htmltip/TipCore.h"
+#include "tooltip/TipCore.h"
 
 using namespace quorvel;
 

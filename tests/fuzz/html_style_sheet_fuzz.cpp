@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "htmltip/HtmlStyle.h"
+#include "html/HtmlStyle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvel;

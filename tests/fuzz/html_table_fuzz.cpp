@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "htmltip/HtmlRendererCore.h"
+#include "html/HtmlRendererCore.h"
 
 namespace {
 using namespace quorvel;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "htmltip/HtmlMarkup.h"
+#include "html/HtmlMarkup.h"
 
 namespace {
 struct NoPlatform : quorvel::HtmlPlatform {

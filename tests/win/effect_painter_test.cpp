@@ -1,7 +1,7 @@
 // The effect painter on real device contexts: alpha blending against masked
 // drawing, the transparent colour, offsets and shadows, image-strip frames,
 // constant blending, fills, icons and the palette bitmap's blit.
-#include "htmltip/EffectPainter.h"
+#include "effects/EffectPainter.h"
 #include "resources/resource.h"
 #include "toolkit/Dialog.h"
 #include "toolkit/Handles.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "htmltip/HtmlRenderer.h"
+#include "html/HtmlRenderer.h"
 
 namespace {
 

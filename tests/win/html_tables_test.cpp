@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "htmltip/HtmlRenderer.h"
+#include "html/HtmlRenderer.h"
 #include "resource.h"
 
 #include <cstdio>

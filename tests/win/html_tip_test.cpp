@@ -1,8 +1,8 @@
 // The tooltip window and the HTML label as windows: a tip shown at a point
 // near the screen's right edge, its state, region and hiding by a key; the
 // label's SS_NOTIFY, WM_SETTEXT cleaning and WM_GETTEXT into a short buffer.
-#include "htmltip/HtToolTip.h"
-#include "htmltip/HtmlLabel.h"
+#include "tooltip/HtToolTip.h"
+#include "tooltip/HtmlLabel.h"
 #include "resources/resource.h"
 #include "toolkit/Dialog.h"
 
