@@ -31,12 +31,12 @@ bool RunsThisProgram(DWORD processId);
 
 // Hands `path` to the main window `target` (WM_COPYDATA, kOpenPictureCopyTag)
 // from a message-only window of this process; true when the window took it.
-bool HandPictureToInstance(HWND target, const std::string& path);
+bool HandPictureToInstance(HWND target, const std::wstring& path);
 
 // True when a picture handed over from `sender` (the wParam of WM_COPYDATA)
 // may be opened: the sender runs this program file, and the path passes
 // IsHandablePath and names an existing regular file on a local or network
 // drive (no directory, device or pipe).
-bool IsAcceptableHandOver(HWND sender, const std::string& path);
+bool IsAcceptableHandOver(HWND sender, const std::wstring& path);
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 // The instance mutex, the main window's mark and the hand-over.
 #include "app/Instance.h"
 
+#include "app/CommandLinePicture.h"
 #include "app/StartArguments.h"
 #include "toolkit/Text.h"
 
@@ -97,7 +98,9 @@ bool RunsThisProgram(DWORD processId) {
     return !theirs.empty() && IdentifyFile(theirs, &a) && IdentifyFile(OwnProgramFile(), &b) && a == b;
 }
 
-bool HandPictureToInstance(HWND target, const std::string& path) {
+bool HandPictureToInstance(HWND target, const std::wstring& widePath) {
+    // In UTF-8, so that the name travels as the user wrote it.
+    const std::string path = Utf8FromWide(widePath);
     if (!target || path.empty() || path.size() > kMaxHandedPath) return false;
     // The receiver learns from this window which process sends.
     HWND sender = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -116,10 +119,9 @@ bool HandPictureToInstance(HWND target, const std::string& path) {
     return taken;
 }
 
-bool IsAcceptableHandOver(HWND sender, const std::string& path) {
+bool IsAcceptableHandOver(HWND sender, const std::wstring& wide) {
     DWORD process = 0;
     if (!sender || !::GetWindowThreadProcessId(sender, &process) || !RunsThisProgram(process)) return false;
-    const std::wstring wide = tk::ToWide(path);
     if (!IsHandablePath(wide)) return false;
     // The drive must be a local or network one.
     std::vector<wchar_t> root(wide.size() + 2);

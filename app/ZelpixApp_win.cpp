@@ -1,7 +1,7 @@
 // The process shell: the one application object and its start routine.
 #include "app/ZelpixApp.h"
 
-#include "app/AnsiPath.h"
+#include "app/CommandLinePicture.h"
 #include "app/Instance.h"
 #include "app/StartArguments.h"
 #include "mail/SendByMail.h"
@@ -51,13 +51,13 @@ bool CZelpixApp::InitInstance() {
     EnableControlContainer();
 
     // A full path, so that an instance with another current folder finds it.
-    const std::string picture = PictureFromProcessCommandLine();
+    const std::wstring picture = PictureFromProcessCommandLine();
     bool another = false;
     m_instanceMutex = quorvel::ClaimInstance(&another);
     if (another) {
         // A start with a picture hands it to the running instance and ends
         // quietly; when no instance takes it, the start is refused as usual.
-        if (!picture.empty() && picture.size() <= quorvel::kMaxHandedPath) {
+        if (!picture.empty()) {
             if (HWND running = WaitForRunningMainWindow())
                 if (quorvel::HandPictureToInstance(running, picture)) return false;
         }

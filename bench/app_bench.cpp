@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string picture = argv[i];
         t0 = Now();
-        dlg.LoadPicture(picture);
+        dlg.LoadPicture(tk::ToWide(picture));
         dlg.RefreshPreview();
         Pump();
         const double firstOpen = Now() - t0;
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
         Print("first open (cold, decode)", firstOpen, "bare GDI+ decode of the file", bare);
 
         t0 = Now();
-        dlg.LoadPicture(picture);
+        dlg.LoadPicture(tk::ToWide(picture));
         dlg.RefreshPreview();
         Pump();
         const double reopen = Now() - t0;

@@ -27,6 +27,7 @@
 #include "device/PictureTransfer.h"
 #include "device/UsbChannel.h"
 #include "ui/LoadingDlg.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -115,10 +116,10 @@ Timing TimeTransfers(const std::string& dir, int latencyMs) {
     job.channel = &channel;
     job.window = &window;
     job.progress = &progress;
-    job.picturePath = "C:\\pictures\\bench.png";
-    job.sentPicturesFolder = dir + "\\Sent Pictures";
-    job.preparePicture = [&](std::string* path) {
-        std::ofstream out(*path, std::ios::binary | std::ios::trunc);
+    job.picturePath = L"C:\\pictures\\bench.png";
+    job.sentPicturesFolder = tk::ToWide(dir + "\\Sent Pictures");
+    job.preparePicture = [&](std::wstring* path) {
+        std::ofstream out(tk::ToAnsi(*path), std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         return true;
     };

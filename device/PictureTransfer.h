@@ -50,9 +50,9 @@ public:
 // for a turn.
 //
 // The main dialog gives:
-//   [=](std::string* out) { return PrepareDevicePicture(path, placed, screenW, screenH,
+//   [=](std::wstring* out) { return PrepareDevicePicture(path, placed, screenW, screenH,
 //                                                        sentPicturesFolder, kPixelFormat16bppRGB555, out); }
-using PreparePictureFn = std::function<bool(std::string* preparedPath)>;
+using PreparePictureFn = std::function<bool(std::wstring* preparedPath)>;
 
 // Everything one transfer needs. Shared by the button handler and the
 // sending thread; the objects pointed to belong to the main window and
@@ -61,8 +61,8 @@ struct PictureSendJob {
     UsbChannel* channel = nullptr;
     PictureSendWindow* window = nullptr;
     TransferProgress* progress = nullptr;
-    std::string picturePath;         // the current picture; empty when none is loaded
-    std::string sentPicturesFolder;  // without a trailing backslash
+    std::wstring picturePath;         // the current picture; empty when none is loaded
+    std::wstring sentPicturesFolder;  // without a trailing backslash
     PreparePictureFn preparePicture;
     // Set by the main window when the program ends (may be null): the
     // transfer then writes no further record, shows nothing, reports no

@@ -51,8 +51,8 @@ enum class PreparedRead { kRead, kOpenFailed, kReadFailed, kTooBig };
 // Opens the prepared file (others may read and write it meanwhile, as with
 // any ordinary file) and, when it is within the limit, reads it whole. A
 // file that yields fewer bytes than it measured is unreadable.
-PreparedRead ReadPreparedFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    tk::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+PreparedRead ReadPreparedFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+    tk::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return PreparedRead::kOpenFailed;
@@ -88,8 +88,14 @@ bool PicturesSending(PictureSendJob& job) {
         return false;
     }
 
-    const std::string path = PreparedPicturePath(job.sentPicturesFolder, job.picturePath);
-    const std::string name = PreparedPictureFileName(job.picturePath);
+    const std::wstring path = PreparedPicturePath(job.sentPicturesFolder, job.picturePath);
+    // The file keeps the picture's own name; the handheld reads its name in
+    // the ANSI code page, and the log shows what the handheld is told.
+    const std::wstring fileName = PreparedPictureFileName(job.picturePath);
+    const std::string name = HandheldPictureName(std::u16string(fileName.begin(), fileName.end()),
+                                                 [](const std::u16string& c, std::string* bytes) {
+                                                     return tk::ToAnsiExactly(std::wstring(c.begin(), c.end()), bytes);
+                                                 });
     // The name and its zero byte must fit the 256-byte field. Refused before
     // anything is prepared or sent (a name this long can only come from a
     // multi-byte code page, where characters take two bytes each).
@@ -107,7 +113,7 @@ bool PicturesSending(PictureSendJob& job) {
         PreparationTurn turn;
         DeleteEarlierPreparedFile(path, job.picturePath);
         if (job.preparePicture) {
-            std::string written = path;
+            std::wstring written = path;
             job.preparePicture(&written);  // its result is not looked at; the file tells
         }
         read = ReadPreparedFile(path, picture);

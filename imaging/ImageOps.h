@@ -6,6 +6,7 @@
 #pragma once
 #include "imaging/Geometry.h"
 #include "imaging/Resample.h"
+#include "toolkit/Text.h"
 #include "toolkit/Win.h"
 
 #include <memory>
@@ -46,7 +47,7 @@ using DecodedPictureRef = std::shared_ptr<const DecodedPicture>;
 
 // The decoded picture of a file (decoding it unless it is kept); null when it
 // cannot be decoded.
-DecodedPictureRef OpenDecodedPicture(const std::string& path);
+DecodedPictureRef OpenDecodedPicture(const std::wstring& path);
 // A decoded picture made from pixels in memory (for tests and tools).
 DecodedPictureRef MakeDecodedPicture(imaging::PixelBuffer pixels);
 imaging::Size DecodedPictureSize(const DecodedPictureRef& picture);
@@ -60,14 +61,14 @@ bool DrawFittedPart(HDC dc, int x, int y, const DecodedPicture& picture, imaging
 
 // The picture at its own size on white, as a device-dependent bitmap the
 // caller owns; null when the file cannot be decoded.
-HBITMAP LoadPictureBitmap(const std::string& path);
+HBITMAP LoadPictureBitmap(const std::wstring& path);
 // Width and height of a bitmap (0 x 0 for null).
 SIZE GetBitmapSize(HBITMAP bitmap);
 
 // A new memory DC (compatible with `reference`) holding a bitmap of the
 // target's size with the picture fitted and centred on white. The caller owns
 // the DC and the bitmap selected into it (see ReleaseRenderedDC).
-HDC RenderPictureFitted(const std::string& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
+HDC RenderPictureFitted(const std::wstring& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
 // As above, with the whole bitmap stretched over the target.
 HDC RenderBitmapStretched(HBITMAP bitmap, HDC reference, const RECT& target, int rotateFlip, int pixelFormat);
 // Both return null, and make nothing, for an empty target or one the
@@ -83,9 +84,9 @@ void ReleaseRenderedDC(HDC dc);
 // saves it as JPEG in `outputFolder` under the picture's base name + ".jpg".
 // Returns true when the file was written; `writtenPath` receives its path
 // either way.
-bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& placed, int screenWidth,
-                          int screenHeight, const std::string& outputFolder, int pixelFormat,
-                          std::string* writtenPath);
+bool PrepareDevicePicture(const std::wstring& picturePath, const PlacedPicture& placed, int screenWidth,
+                          int screenHeight, const std::wstring& outputFolder, int pixelFormat,
+                          std::wstring* writtenPath);
 // It writes nothing, leaves no file under that name and returns false when
 // the picture cannot be decoded, the placed picture or the screen has no
 // area, the crop is larger than 65535 on a side or than 2^28 pixels, the
@@ -98,7 +99,7 @@ bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& p
 // The picture's own width and height (decoding it, or taking the kept
 // pixels); false and 0 x 0 when it cannot be decoded. Cheaper than
 // LoadPictureBitmap when only the size is wanted.
-bool GetPictureSize(const std::string& path, SIZE* size);
+bool GetPictureSize(const std::wstring& path, SIZE* size);
 // Frees the kept pixels of the last decoded picture (for instance when no
 // picture is open any more). The next operation decodes its file again.
 void ForgetDecodedPicture();
@@ -117,4 +118,26 @@ bool IsSameFile(const std::wstring& a, const std::wstring& b);
 // Pictures folder is its own prepared file and is never deleted. Senders
 // delete, prepare and take the file in one preparation turn
 // (imaging/PreparedPicture.h).
-void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath);
+void DeleteEarlierPreparedFile(const std::wstring& preparedPath, const std::wstring& picturePath);
+
+// Paths are carried in UTF-16, as the user's file names are. Tools and tests
+// that name their files in the ANSI code page use these forms.
+inline DecodedPictureRef OpenDecodedPicture(const std::string& path) { return OpenDecodedPicture(tk::ToWide(path)); }
+inline HBITMAP LoadPictureBitmap(const std::string& path) { return LoadPictureBitmap(tk::ToWide(path)); }
+inline HDC RenderPictureFitted(const std::string& path, HDC reference, const RECT& target, int rotateFlip,
+                               int pixelFormat) {
+    return RenderPictureFitted(tk::ToWide(path), reference, target, rotateFlip, pixelFormat);
+}
+inline bool GetPictureSize(const std::string& path, SIZE* size) { return GetPictureSize(tk::ToWide(path), size); }
+inline void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath) {
+    DeleteEarlierPreparedFile(tk::ToWide(preparedPath), tk::ToWide(picturePath));
+}
+inline bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& placed, int screenWidth,
+                                 int screenHeight, const std::string& outputFolder, int pixelFormat,
+                                 std::string* writtenPath) {
+    std::wstring written;
+    const bool ok = PrepareDevicePicture(tk::ToWide(picturePath), placed, screenWidth, screenHeight,
+                                         tk::ToWide(outputFolder), pixelFormat, &written);
+    if (writtenPath) *writtenPath = tk::ToAnsi(written);
+    return ok;
+}

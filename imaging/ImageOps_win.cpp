@@ -369,11 +369,11 @@ PictureCache& Cache() {
     return *cache;
 }
 
-PicturePtr GetDecodedPicture(const std::string& path) {
+PicturePtr GetDecodedPicture(const std::wstring& path) {
     if (path.empty()) return nullptr;
     // Keyed by the full path: a relative one names another file once the
     // current folder changes.
-    const std::wstring wide = FullPath(tk::ToWide(path));
+    const std::wstring wide = FullPath(path);
     PictureCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.lock);
 
@@ -611,11 +611,10 @@ bool IsSameFile(const std::wstring& a, const std::wstring& b) {
 
 // ---- public operations --------------------------------------------------------
 
-void DeleteEarlierPreparedFile(const std::string& preparedPath, const std::string& picturePath) {
+void DeleteEarlierPreparedFile(const std::wstring& preparedPath, const std::wstring& picturePath) {
     if (preparedPath.empty()) return;
-    const std::wstring wide = tk::ToWide(preparedPath);
-    if (IsSameFile(wide, tk::ToWide(picturePath))) return;  // never the user's own picture
-    ::DeleteFileW(wide.c_str());  // a missing file is no error
+    if (IsSameFile(preparedPath, picturePath)) return;  // never the user's own picture
+    ::DeleteFileW(preparedPath.c_str());  // a missing file is no error
 }
 
 int FindEncoder(const wchar_t* mimeType, CLSID* clsid) {
@@ -635,7 +634,7 @@ int FindEncoder(const wchar_t* mimeType, CLSID* clsid) {
     return -1;
 }
 
-HBITMAP LoadPictureBitmap(const std::string& path) {
+HBITMAP LoadPictureBitmap(const std::wstring& path) {
     PicturePtr picture = GetDecodedPicture(path);
     if (!picture) return nullptr;
     const PixelBuffer& px = picture->pixels;
@@ -652,13 +651,13 @@ SIZE GetBitmapSize(HBITMAP bitmap) {
     return SIZE{bm.bmWidth, bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight};
 }
 
-bool GetPictureSize(const std::string& path, SIZE* size) {
+bool GetPictureSize(const std::wstring& path, SIZE* size) {
     PicturePtr picture = GetDecodedPicture(path);
     if (size) *size = picture ? SIZE{picture->pixels.width, picture->pixels.height} : SIZE{0, 0};
     return picture != nullptr;
 }
 
-DecodedPictureRef OpenDecodedPicture(const std::string& path) { return GetDecodedPicture(path); }
+DecodedPictureRef OpenDecodedPicture(const std::wstring& path) { return GetDecodedPicture(path); }
 
 DecodedPictureRef MakeDecodedPicture(PixelBuffer pixels) {
     auto picture = std::make_shared<DecodedPicture>();
@@ -703,7 +702,7 @@ void ForgetDecodedPicture() {
     cache.picture.reset();
 }
 
-HDC RenderPictureFitted(const std::string& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat) {
+HDC RenderPictureFitted(const std::wstring& path, HDC reference, const RECT& target, int rotateFlip, int pixelFormat) {
     int wt = 0, ht = 0;
     if (!TargetSize(target, &wt, &ht)) return nullptr;
     std::uint8_t* bits = nullptr;
@@ -754,19 +753,19 @@ void ReleaseRenderedDC(HDC dc) {
     if (bitmap) ::DeleteObject(bitmap);
 }
 
-bool PrepareDevicePicture(const std::string& picturePath, const PlacedPicture& placed, int screenWidth,
-                          int screenHeight, const std::string& outputFolder, int pixelFormat,
-                          std::string* writtenPath) {
-    const std::string outPath = quorvel::PreparedPicturePath(outputFolder, picturePath);
+bool PrepareDevicePicture(const std::wstring& picturePath, const PlacedPicture& placed, int screenWidth,
+                          int screenHeight, const std::wstring& outputFolder, int pixelFormat,
+                          std::wstring* writtenPath) {
+    const std::wstring outPath = quorvel::PreparedPicturePath(outputFolder, picturePath);
     if (writtenPath) *writtenPath = outPath;
     // No folder would put the file (or the deletion below) in the root of
     // the current drive.
     if (outputFolder.empty()) return false;
-    const std::wstring wideOut = tk::ToWide(outPath);
+    const std::wstring& wideOut = outPath;
     // Whatever goes wrong, no file of that name is left to be sent - unless
     // that name is the picture itself (a picture opened from the Sent
     // Pictures folder), which is never deleted.
-    const bool outIsPicture = IsSameFile(wideOut, tk::ToWide(picturePath));
+    const bool outIsPicture = IsSameFile(wideOut, picturePath);
     auto fail = [&wideOut, outIsPicture]() {
         if (!outIsPicture) ::DeleteFileW(wideOut.c_str());
         return false;

@@ -7,7 +7,7 @@
 #include <string>
 
 struct LoadedPicture {
-    std::string path;
+    std::wstring path;  // as the user named it, in UTF-16
     imaging::Rect naturalRect;  // (0, 0, w, h)
     imaging::Rect targetRect;   // (0, 0, W, H)
 };

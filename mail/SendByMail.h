@@ -23,7 +23,7 @@
 // possibly after the command has returned, so it must hold copies of
 // everything it uses (picture path, placement, screen size, folder), never
 // references into the main dialog.
-using PrepareMailPicture = std::function<bool(std::string* preparedPath)>;
+using PrepareMailPicture = std::function<bool(std::wstring* preparedPath)>;
 
 // "Some errors occurred while sending mail.\nPlease check address and mail settings! \n"
 extern const char kMailFailedMessage[];
@@ -35,11 +35,11 @@ struct MailJob {
     HWND owner = nullptr;  // parent of the mail client's windows and of the warning
     // The file the preparation will write; any earlier file there is deleted
     // before preparing. Copied when `prepare` gives no path of its own.
-    std::string preparedPath;
-    std::string picturePath;               // the picture itself, never deleted
-    PrepareMailPicture prepare;            // empty: attach `attachments` as they are
-    std::vector<std::string> attachments;  // filled with the mail's own copy
-    std::string ownFolder;                 // the copy's folder, removed with it
+    std::wstring preparedPath;
+    std::wstring picturePath;               // the picture itself, never deleted
+    PrepareMailPicture prepare;             // empty: attach `attachments` as they are
+    std::vector<std::wstring> attachments;  // filled with the mail's own copy
+    std::wstring ownFolder;                 // the copy's folder, removed with it
 };
 
 // The command of the main dialog's Send by mail button. Runs the dialog
@@ -47,7 +47,7 @@ struct MailJob {
 // the address and starts the mail thread for the picture, which
 // `prepare` writes as sentPicturesFolder + "\" + base name + ".jpg".
 // Returns as soon as the thread is started or the dialog was cancelled.
-void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std::string& sentPicturesFolder,
+void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std::wstring& sentPicturesFolder,
                        PrepareMailPicture prepare);
 
 // Starts the mail thread for `job`, in its turn after the mails started

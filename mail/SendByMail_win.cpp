@@ -53,24 +53,31 @@ void ShowPictureUnreadable(HWND owner) {
     ::MessageBoxA(owner, quorvel::kPictureUnreadableText, tk::kAppCaption, MB_OK | MB_ICONWARNING);
 }
 
-std::string FileNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+std::wstring FileNameOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The temporary folder with its trailing backslash, in UTF-16: the user's
+// own profile folder may hold characters the ANSI code page lacks.
+std::wstring TempFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    return n == 0 || n > MAX_PATH ? std::wstring() : std::wstring(temp, n);
 }
 
 // A new, empty folder for one mail's own copy, in the temporary folder; ""
 // when none can be made.
-std::string MakeOwnFolder() {
+std::wstring MakeOwnFolder() {
     static std::atomic<unsigned> counter{0};
-    char temp[MAX_PATH + 1] = {};
-    const DWORD n = ::GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n > MAX_PATH) return std::string();
+    const std::wstring temp = TempFolder();
+    if (temp.empty()) return std::wstring();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string folder = temp + quorvel::MailFolderName(::GetCurrentProcessId(), ++counter);
-        if (::CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+        const std::wstring folder = temp + tk::ToWide(quorvel::MailFolderName(::GetCurrentProcessId(), ++counter));
+        if (::CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
     }
-    return std::string();
+    return std::wstring();
 }
 
 // Deletes the earlier file, prepares the picture and copies what was written
@@ -80,14 +87,14 @@ bool PrepareAttachment(MailJob& job) {
     if (!job.prepare) return true;
     quorvel::PreparationTurn turn;
     DeleteEarlierPreparedFile(job.preparedPath, job.picturePath);
-    std::string written;
+    std::wstring written;
     if (!job.prepare(&written)) return false;
-    const std::string prepared = written.empty() ? job.preparedPath : written;
-    const std::string folder = MakeOwnFolder();
+    const std::wstring prepared = written.empty() ? job.preparedPath : written;
+    const std::wstring folder = MakeOwnFolder();
     if (folder.empty()) return false;
-    const std::string copy = folder + "\\" + FileNameOf(prepared);
-    if (!::CopyFileA(prepared.c_str(), copy.c_str(), FALSE)) {
-        ::RemoveDirectoryA(folder.c_str());
+    const std::wstring copy = folder + L"\\" + FileNameOf(prepared);
+    if (!::CopyFileW(prepared.c_str(), copy.c_str(), FALSE)) {
+        ::RemoveDirectoryW(folder.c_str());
         return false;
     }
     job.ownFolder = folder;
@@ -98,13 +105,13 @@ bool PrepareAttachment(MailJob& job) {
 // Once the mail client has returned, its copy is no longer needed.
 void RemoveOwnCopy(const MailJob& job) {
     if (job.ownFolder.empty()) return;
-    for (const std::string& path : job.attachments) ::DeleteFileA(path.c_str());
-    ::RemoveDirectoryA(job.ownFolder.c_str());
+    for (const std::wstring& path : job.attachments) ::DeleteFileW(path.c_str());
+    ::RemoveDirectoryW(job.ownFolder.c_str());
 }
 
 }  // namespace
 
-void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std::string& sentPicturesFolder,
+void SendPictureByMail(HWND mainWindow, const LoadedPicture& picture, const std::wstring& sentPicturesFolder,
                        PrepareMailPicture prepare) {
     if (picture.path.empty()) return;  // the button is enabled only with a picture
 
@@ -166,7 +173,7 @@ DWORD WINAPI MailThread(void* param) {
     if (prepared) {
         try {
             mailer.emplace(job.owner);  // loads Simple MAPI and logs on
-            sent = mailer->Send(job.recipient, job.subject, std::string(), job.attachments);
+            sent = mailer->SendWide(job.recipient, job.subject, std::string(), job.attachments);
         } catch (...) {
             sent = false;
         }
@@ -184,35 +191,34 @@ DWORD WINAPI MailThread(void* param) {
 int RunningMailThreads() { return g_runningMailThreads.load(); }
 
 int RemoveLeftoverMailCopies() {
-    char temp[MAX_PATH + 1] = {};
-    const DWORD n = ::GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n > MAX_PATH) return 0;
-    const std::string folderOfFolders = temp;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = ::FindFirstFileA((folderOfFolders + quorvel::kMailFolderPattern).c_str(), &found);
+    const std::wstring folderOfFolders = TempFolder();
+    if (folderOfFolders.empty()) return 0;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((folderOfFolders + tk::ToWide(quorvel::kMailFolderPattern)).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int removed = 0;
     do {
         unsigned long pid = 0;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !quorvel::MailFolderProcess(found.cFileName, &pid))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !quorvel::MailFolderProcess(tk::ToAnsi(found.cFileName), &pid))
             continue;
         // A running program's copy stays: its client may still read it. This
         // runs before any mail of this run, so a folder of our own id was
         // left by an ended process whose id came round again.
         if (pid != ::GetCurrentProcessId() && quorvel::RunsThisProgram(pid)) continue;
-        const std::string folder = folderOfFolders + found.cFileName;
+        const std::wstring folder = folderOfFolders + found.cFileName;
         // Only the files a mail puts there: one level, no subfolders.
-        WIN32_FIND_DATAA file{};
-        HANDLE files = ::FindFirstFileA((folder + "\\*").c_str(), &file);
+        WIN32_FIND_DATAW file{};
+        HANDLE files = ::FindFirstFileW((folder + L"\\*").c_str(), &file);
         if (files != INVALID_HANDLE_VALUE) {
             do {
                 if (!(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    ::DeleteFileA((folder + "\\" + file.cFileName).c_str());
-            } while (::FindNextFileA(files, &file));
+                    ::DeleteFileW((folder + L"\\" + file.cFileName).c_str());
+            } while (::FindNextFileW(files, &file));
             ::FindClose(files);
         }
-        if (::RemoveDirectoryA(folder.c_str())) ++removed;
-    } while (::FindNextFileA(search, &found));
+        if (::RemoveDirectoryW(folder.c_str())) ++removed;
+    } while (::FindNextFileW(search, &found));
     ::FindClose(search);
     return removed;
 }

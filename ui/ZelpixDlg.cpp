@@ -1,7 +1,7 @@
 // The main dialog.
 #include "ui/ZelpixDlg.h"
 
-#include "app/AnsiPath.h"
+#include "app/CommandLinePicture.h"
 #include "app/Instance.h"
 #include "app/Log.h"
 #include "app/LogFormat.h"
@@ -11,6 +11,7 @@
 #include "device/PasswordDlg.h"
 #include "device/TransferRecords.h"
 #include "effects/EffectMath.h"
+#include "imaging/PictureExtensions.h"
 #include "tooltip/HtmlLabel.h"
 #include "mail/SendByMail.h"
 #include "resources/resource.h"
@@ -48,9 +49,9 @@ private:
     CHtmlLabel m_label;
 };
 
-std::string FileNameOf(const std::string& path) {
-    size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+std::wstring FileNameOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -140,7 +141,7 @@ BOOL CZelpixDlg::OnInitDialog() {
     m_btnImageSize.Enable(false);
     m_btnDisconnect.Enable(false);
 
-    m_sentPicturesFolder = CreateSentPicturesFolder();
+    m_sentPicturesFolder = tk::ToWide(CreateSentPicturesFolder());
     CreateToolTips();
 
     m_statusBar.Create(Hwnd(), IDC_STATUS_BAR);
@@ -229,7 +230,8 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // given; wParam is a window of the sending process.
         const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lp);
         if (!copy || copy->dwData != quorvel::kOpenPictureCopyTag) return std::nullopt;
-        std::string path = quorvel::PathFromCopyData(copy->lpData, copy->cbData);
+        // The path comes in UTF-8.
+        const std::wstring path = WideFromUtf8(quorvel::PathFromCopyData(copy->lpData, copy->cbData));
         if (path.empty() || m_ending || !quorvel::IsAcceptableHandOver(reinterpret_cast<HWND>(wp), path)) {
             WriteLogLine("handed-over picture refused");
             return FALSE;
@@ -301,26 +303,30 @@ void CZelpixDlg::OnDisconnect() {
 }
 
 void CZelpixDlg::OnOpenPicture() {
-    char file[MAX_PATH * 4] = {};
-    OPENFILENAMEA ofn{};
+    wchar_t file[MAX_PATH * 4] = {};
+    // One entry: our own seven patterns, then those of every installed
+    // decoder of the platform's imaging components.
+    const std::wstring filter =
+        std::wstring(L"All Graphic Files") + L'\0' + imaging::FilterPatterns(InstalledPictureExtensions()) + L'\0' + L'\0';
+    OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = Hwnd();
-    ofn.lpstrFilter = "All Graphic Files\0*.bmp; *.jpg; *.jpeg; *.png; *.gif; *.tiff; *.tif\0\0";
+    ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
+    ofn.nMaxFile = MAX_PATH * 4;
     ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (!::GetOpenFileNameA(&ofn)) return;
+    if (!::GetOpenFileNameW(&ofn)) return;
     // A picture handed over while the user was choosing is older than this
     // choice: it must not replace it once the window is free again.
     if (!m_pendingPicture.empty()) {
-        WriteLogLine("handed-over picture ignored, a newer one was chosen: " + m_pendingPicture);
+        WriteLogLine("handed-over picture ignored, a newer one was chosen: " + tk::ToAnsi(m_pendingPicture));
         m_pendingPicture.clear();
     }
     OpenPictureFile(file);
 }
 
-void CZelpixDlg::OpenPictureFile(const std::string& path) {
+void CZelpixDlg::OpenPictureFile(const std::wstring& path) {
     LoadPicture(path);
     RefreshPreview();
     RefreshStatusText();
@@ -364,8 +370,8 @@ void CZelpixDlg::OnSendToDevice() {
     job->picturePath = m_picture.path;
     job->sentPicturesFolder = m_sentPicturesFolder;
     job->stop = &m_ending;
-    std::string picture = m_picture.path;
-    job->preparePicture = [this, picture](std::string* preparedPath) {
+    std::wstring picture = m_picture.path;
+    job->preparePicture = [this, picture](std::wstring* preparedPath) {
         return PrepareDevicePicture(picture, kPixelFormat16bppRGB555, preparedPath);
     };
     StartPictureSend(m_loadingDlg, Hwnd(), job);
@@ -376,9 +382,9 @@ void CZelpixDlg::OnSendByMail() {
     // while the user may already pan or zoom.
     const PlacedPicture placed = PlacedOnScreen();
     const imaging::Size screen = m_scrollPreviewDlg.GetScreenSize();
-    const std::string path = m_picture.path;
-    const std::string folder = m_sentPicturesFolder;
-    SendPictureByMail(Hwnd(), m_picture, m_sentPicturesFolder, [=](std::string* out) {
+    const std::wstring path = m_picture.path;
+    const std::wstring folder = m_sentPicturesFolder;
+    SendPictureByMail(Hwnd(), m_picture, m_sentPicturesFolder, [=](std::wstring* out) {
         return ::PrepareDevicePicture(path, placed, screen.width, screen.height, folder, kPixelFormat16bppRGB555, out);
     });
 }
@@ -473,7 +479,7 @@ void CZelpixDlg::ShowDisconnectedDisplay() {
 
 void CZelpixDlg::Disconnect() { DisconnectLink(m_usbChannel, *this); }
 
-void CZelpixDlg::LoadPicture(const std::string& path) {
+void CZelpixDlg::LoadPicture(const std::wstring& path) {
     // The preview lets go of the picture it shows first, so that two big
     // pictures are never held at once.
     m_realPictDlg.SetPicture(nullptr, imaging::Size{});
@@ -487,7 +493,10 @@ void CZelpixDlg::LoadPicture(const std::string& path) {
     record.naturalRect = imaging::Rect{0, 0, static_cast<int>(size.cx), static_cast<int>(size.cy)};
     record.targetRect = record.naturalRect;
     if (!path.empty()) {
-        SetText(std::string(kMainTitle) + " - " + FileNameOf(path));
+        // The real name, whatever the ANSI code page holds: the text is set
+        // in UTF-16 past the dialog's ANSI procedure.
+        const std::wstring title = tk::ToWide(kMainTitle) + L" - " + FileNameOf(path);
+        ::DefWindowProcW(Hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
         m_editWidth.SetText(quorvel::FormatInt(static_cast<int>(size.cx)));
         m_editHeight.SetText(quorvel::FormatInt(static_cast<int>(size.cy)));
     }
@@ -555,7 +564,7 @@ PlacedPicture CZelpixDlg::PlacedOnScreen() {
     return PlacedPicture{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-bool CZelpixDlg::PrepareDevicePicture(const std::string& path, int pixelFormat, std::string* writtenPath) {
+bool CZelpixDlg::PrepareDevicePicture(const std::wstring& path, int pixelFormat, std::wstring* writtenPath) {
     PlacedPicture placed;
     imaging::Size screen;
     OnWindowThread([&] {
@@ -568,34 +577,33 @@ bool CZelpixDlg::PrepareDevicePicture(const std::string& path, int pixelFormat, 
 
 // ------------------------------------------------- drop, hand-off and keys
 
-void CZelpixDlg::OpenPictureWhenFree(const std::string& path) {
+void CZelpixDlg::OpenPictureWhenFree(const std::wstring& path) {
     m_pendingPicture = path;
     if (Hwnd() && ::IsWindowEnabled(Hwnd())) ::PostMessageA(Hwnd(), kOpenPendingMessage, 0, 0);
 }
 
 void CZelpixDlg::OpenPendingPicture() {
     if (m_pendingPicture.empty() || !::IsWindowEnabled(Hwnd())) return;
-    std::string path;
+    std::wstring path;
     path.swap(m_pendingPicture);
     // The file dialog returns only existing files; a folder or a missing
     // file handed over is ignored in the same spirit.
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
     OpenPictureFile(path);
 }
 
 void CZelpixDlg::OnDropFiles(HDROP drop) {
     // The first dropped entry that is a file; folders are passed over.
-    std::string chosen;
+    std::wstring chosen;
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count && chosen.empty(); ++i) {
         const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
         std::wstring wide(length + 1, L'\0');
         wide.resize(::DragQueryFileW(drop, i, &wide[0], length + 1));
-        const std::string path = AnsiPathFor(wide);
-        if (path.empty()) continue;
-        DWORD attributes = ::GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) chosen = path;
+        if (wide.empty()) continue;
+        DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) chosen = wide;
     }
     ::DragFinish(drop);
     if (!chosen.empty()) OpenPictureWhenFree(chosen);

@@ -40,11 +40,11 @@ public:
     std::string GetStatusText();
     void Relayout();
     void RefreshPreview();
-    void LoadPicture(const std::string& path);
+    void LoadPicture(const std::wstring& path);
     void Disconnect();
     // The picture as placed on the simulated screen, cut to the screen and
     // saved as JPEG in "Sent Pictures". True when the file was written.
-    bool PrepareDevicePicture(const std::string& path, int pixelFormat, std::string* writtenPath);
+    bool PrepareDevicePicture(const std::wstring& path, int pixelFormat, std::wstring* writtenPath);
 
     // MainWindowLink
     void EnableButton(int id, bool enable) override;
@@ -58,7 +58,7 @@ public:
     // is not an existing file is ignored, as the file dialog never returns
     // one. While a modal window or a transfer keeps this window disabled,
     // the picture waits until the window is enabled again.
-    void OpenPictureWhenFree(const std::string& path);
+    void OpenPictureWhenFree(const std::wstring& path);
 
     const LoadedPicture& Picture() const { return m_picture; }
     UsbChannel& Channel() { return m_usbChannel; }
@@ -84,7 +84,7 @@ private:
     void OnSendByMail();
     void OnZoom(bool in);
     // Loads the picture and shows it: the end of Open picture.
-    void OpenPictureFile(const std::string& path);
+    void OpenPictureFile(const std::wstring& path);
     void OnDropFiles(HDROP drop);
     void OpenPendingPicture();
     void OnAbout();
@@ -128,7 +128,7 @@ private:
     CDefaultSettings m_defaultSettings;
     tk::CStatusBar m_statusBar;
     LoadedPicture m_picture;
-    std::string m_sentPicturesFolder;
+    std::wstring m_sentPicturesFolder;
     tk::Icon m_icon;
     tk::Icon m_iconSmall;
     int m_minPreviewWidth = 320;
@@ -138,7 +138,7 @@ private:
     DWORD m_windowThread = 0;
     // A picture handed over (command line, drop, second start) that waits
     // for this window to be enabled.
-    std::string m_pendingPicture;
+    std::wstring m_pendingPicture;
     // Set once the program ends: the workers then stop and show nothing.
     std::atomic<bool> m_ending{false};
     // The threads' owners: the channel's worker and the sending thread.

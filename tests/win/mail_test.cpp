@@ -51,6 +51,7 @@
 #include "mail/SendMailDlg.h"
 #include "resource.h"
 #include "ui/LoadingDlg.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -491,8 +492,8 @@ DialogSeen RunSendByMail(HWND main, const std::string& picturePath, const std::s
     DialogSeen seen;
     std::thread driver([&] { seen = DriveSendMailDialog(script); });
     LoadedPicture picture;
-    picture.path = picturePath;
-    SendPictureByMail(main, picture, sentFolder, std::move(prepare));
+    picture.path = tk::ToWide(picturePath);
+    SendPictureByMail(main, picture, tk::ToWide(sentFolder), std::move(prepare));
     driver.join();
     return seen;
 }
@@ -508,10 +509,10 @@ std::string SentFolder() {
 // A stand-in for the picture preparation: writes `content` where the
 // prepared picture goes and counts its calls (it runs on the mail thread).
 PrepareMailPicture FakePreparation(const std::string& path, const std::string& content, std::atomic<int>* calls) {
-    return [path, content, calls](std::string* written) {
+    return [path, content, calls](std::wstring* written) {
         WriteAll(path, content);
         if (calls) ++*calls;
-        *written = path;
+        *written = tk::ToWide(path);
         return true;
     };
 }
@@ -714,7 +715,7 @@ CHILD_TEST(MailWithCapture, FailingSendShowsWarningWhileProgramStaysResponsive) 
     job->recipient = "hh@example.com";
     job->subject = "Quorvel Photos";
     job->owner = main;
-    job->attachments = {ProgramFolder() + "\\none.jpg"};
+    job->attachments = {tk::ToWide(ProgramFolder() + "\\none.jpg")};
     ASSERT_TRUE(StartMailThread(std::move(job)));
 
     // The mail client "has its compose window open": the thread is inside
@@ -875,9 +876,9 @@ CHILD_TEST(MailWithCapture, PictureThatCannotBePreparedIsReportedNotMailed) {
     HWND main = MakeMainWindow();
     const std::string prepared = SentFolder() + "\\broken.jpg";
     const PrepareMailPicture preparations[] = {
-        [](std::string*) { return false; },
-        [prepared](std::string* written) {
-            *written = prepared;
+        [](std::wstring*) { return false; },
+        [prepared](std::wstring* written) {
+            *written = tk::ToWide(prepared);
             return true;
         },
     };
@@ -885,8 +886,8 @@ CHILD_TEST(MailWithCapture, PictureThatCannotBePreparedIsReportedNotMailed) {
         WriteAll(prepared, "an earlier picture of the same name");
         std::thread confirm([] { DriveSendMailDialog(DialogScript{}); });
         LoadedPicture picture;
-        picture.path = "C:\\pictures\\broken.bmp";
-        SendPictureByMail(main, picture, SentFolder(), prepare);
+        picture.path = L"C:\\pictures\\broken.bmp";
+        SendPictureByMail(main, picture, tk::ToWide(SentFolder()), prepare);
         confirm.join();
         MessageBoxSeen box;
         std::thread reader([&] { box = ReadAndDismissMessageBox(OwnedMessageBox(main)); });
@@ -934,9 +935,9 @@ CHILD_TEST(MailWithCapture, PreparedPictureIsAttachedAsJpeg) {
     placed.width = 400;
     placed.height = 300;
     RunSendByMail(main, picturePath, sent,
-                  [picturePath, placed, sent](std::string* written) {
-                      return PrepareDevicePicture(picturePath, placed, 320, 240, sent, kPixelFormat16bppRGB555,
-                                                  written);
+                  [picturePath, placed, sent](std::wstring* written) {
+                      return PrepareDevicePicture(tk::ToWide(picturePath), placed, 320, 240, tk::ToWide(sent),
+                                                  kPixelFormat16bppRGB555, written);
                   },
                   DialogScript{});
     ASSERT_TRUE(WaitForMailThreads());
@@ -1084,8 +1085,9 @@ CHILD_TEST(MailAndTransfer, EachKeepsItsOwnCropInEitherOrder) {
     WriteQuadrantPicture(picturePath);
     const PlacedPicture crops[2] = {{0, 0, 400, 300}, {-200, -150, 400, 300}};
     auto prepareCrop = [picturePath](const PlacedPicture& placed, const std::string& folder) {
-        return [picturePath, placed, folder](std::string* written) {
-            return PrepareDevicePicture(picturePath, placed, 200, 150, folder, kPixelFormat16bppRGB555, written);
+        return [picturePath, placed, folder](std::wstring* written) {
+            return PrepareDevicePicture(tk::ToWide(picturePath), placed, 200, 150, tk::ToWide(folder),
+                                        kPixelFormat16bppRGB555, written);
         };
     };
     // What each crop prepares to, byte for byte (the encoder repeats itself).
@@ -1093,8 +1095,9 @@ CHILD_TEST(MailAndTransfer, EachKeepsItsOwnCropInEitherOrder) {
     for (int i = 0; i < 2; ++i) {
         const std::string folder = ProgramFolder() + "\\crop" + std::to_string(i);
         CreateDirectoryA(folder.c_str(), nullptr);
-        std::string written;
-        ASSERT_TRUE(prepareCrop(crops[i], folder)(&written));
+        std::wstring wideWritten;
+        ASSERT_TRUE(prepareCrop(crops[i], folder)(&wideWritten));
+        const std::string written = tk::ToAnsi(wideWritten);
         expected[i] = ReadAll(written);
         ASSERT_GT(expected[i].size(), 5000u) << "a picture of several blocks";
         ASSERT_LE(expected[i].size(), 64000u);
@@ -1125,8 +1128,8 @@ CHILD_TEST(MailAndTransfer, EachKeepsItsOwnCropInEitherOrder) {
         auto job = std::make_shared<PictureSendJob>();
         job->channel = &channel;
         job->window = &window;
-        job->picturePath = picturePath;
-        job->sentPicturesFolder = sent;
+        job->picturePath = tk::ToWide(picturePath);
+        job->sentPicturesFolder = tk::ToWide(sent);
         job->preparePicture = prepareCrop(crops[crop], sent);
         ++transfers;
         return StartPictureSend(progress, main, job);
@@ -1359,8 +1362,8 @@ CHILD_TEST(MailScreenshot, ShowDialog) {
         if (dlg) PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     LoadedPicture picture;
-    picture.path = "C:\\p\\holiday.tif";
-    SendPictureByMail(main, picture, SentFolder(), nullptr);
+    picture.path = L"C:\\p\\holiday.tif";
+    SendPictureByMail(main, picture, tk::ToWide(SentFolder()), nullptr);
     closer.join();
     DestroyWindow(main);
 }

@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "tests/win/SimHarness.h"
 #include "ui/ZelpixDlg.h"
+#include "toolkit/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -87,8 +88,8 @@ std::string WritePicture(const std::string& folder) {
 CZelpixDlg* OpenConnectedDialog(const std::string& picture) {
     auto* dlg = new CZelpixDlg(nullptr);
     if (!dlg->Create(nullptr)) return dlg;
-    dlg->OpenPictureWhenFree(picture);
-    PumpUntil([&] { return dlg->Picture().path == picture; });
+    dlg->OpenPictureWhenFree(tk::ToWide(picture));
+    PumpUntil([&] { return dlg->Picture().path == tk::ToWide(picture); });
     ::SendMessageA(dlg->Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_CONNECT, BN_CLICKED), 0);
     return dlg;
 }

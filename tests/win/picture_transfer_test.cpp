@@ -35,6 +35,7 @@
 #include "device/UsbChannel.h"
 #include "resources/resource.h"
 #include "ui/LoadingDlg.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -317,12 +318,12 @@ protected:
         auto job = std::make_shared<PictureSendJob>();
         job->channel = &channel_;
         job->window = fake_.get();
-        job->picturePath = picture;
-        job->sentPicturesFolder = sent_;
-        job->preparePicture = [this, content](std::string* path) {
+        job->picturePath = tk::ToWide(picture);
+        job->sentPicturesFolder = tk::ToWide(sent_);
+        job->preparePicture = [this, content](std::wstring* path) {
             ++prepared_;
-            preparedPaths_.push_back(*path);
-            WriteFileBytes(*path, content);
+            preparedPaths_.push_back(tk::ToAnsi(*path));
+            WriteFileBytes(tk::ToAnsi(*path), content);
             return true;
         };
         return job;
@@ -685,7 +686,7 @@ TEST_F(PictureTransfer, MissingPreparedFileFailsBeforeAnythingIsSent) {
     // writes nothing cannot send yesterday's picture.
     WriteFileBytes(sent_ + "\\beach.jpg", PictureBytes(300));
     auto job = MakeJob(kPicture, {});
-    job->preparePicture = [this](std::string*) {
+    job->preparePicture = [this](std::wstring*) {
         ++prepared_;
         return false;
     };
@@ -712,7 +713,7 @@ TEST_F(PictureTransfer, PictureOpenedFromSentPicturesIsNeverDeleted) {
     const Bytes content = PictureBytes(1500);
     WriteFileBytes(own, content);
     auto job = MakeJob(own, {});
-    job->preparePicture = [this](std::string*) {
+    job->preparePicture = [this](std::wstring*) {
         ++prepared_;
         return false;
     };

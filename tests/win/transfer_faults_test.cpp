@@ -25,6 +25,7 @@
 #include "device/TransferProgress.h"
 #include "device/UsbChannel.h"
 #include "tests/win/SimHarness.h"
+#include "toolkit/Text.h"
 
 namespace {
 
@@ -131,10 +132,10 @@ protected:
         job.channel = &channel_;
         job.window = &window_;
         job.progress = &progress_;
-        job.picturePath = "C:\\pictures\\" + name + ".png";
-        job.sentPicturesFolder = sent_;
-        job.preparePicture = [&content](std::string* path) {
-            std::FILE* f = std::fopen(path->c_str(), "wb");
+        job.picturePath = tk::ToWide("C:\\pictures\\" + name + ".png");
+        job.sentPicturesFolder = tk::ToWide(sent_);
+        job.preparePicture = [&content](std::wstring* path) {
+            std::FILE* f = _wfopen(path->c_str(), L"wb");
             if (!f) return false;
             std::fwrite(content.data(), 1, content.size(), f);
             return std::fclose(f) == 0;

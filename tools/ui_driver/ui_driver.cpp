@@ -6,6 +6,7 @@
 //   ui_driver hold TITLE [ms]         show a top-level window titled TITLE
 //                                     until it is closed or for at most ms
 //   ui_driver title TITLE             print the window's full title
+//   ui_driver wtitle TITLE            the same, read in UTF-16, printed in UTF-8
 //   ui_driver close TITLE             the close box (WM_SYSCOMMAND SC_CLOSE)
 //   ui_driver click TITLE ID          click a button; fails when disabled
 //                                     (the click is posted, so a modal window it
@@ -479,6 +480,16 @@ int main(int argc, char** argv) {
     int id = arg(3) ? std::atoi(arg(3)) : 0;
 
     if (cmd == "title") { std::printf("%s\n", TitleOf(top).c_str()); return 0; }
+    if (cmd == "wtitle") {
+        std::wstring w(static_cast<size_t>(GetWindowTextLengthW(top)) + 1, L'\0');
+        w.resize(static_cast<size_t>(GetWindowTextW(top, &w[0], static_cast<int>(w.size()))));
+        std::string utf8(w.size() * 3 + 1, '\0');
+        utf8.resize(static_cast<size_t>(
+            WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &utf8[0], static_cast<int>(utf8.size()),
+                                nullptr, nullptr)));
+        std::printf("%s\n", utf8.c_str());
+        return 0;
+    }
     if (cmd == "owner") {
         HWND owner = GetWindow(top, GW_OWNER);
         std::printf("%s\n", owner ? TitleOf(owner).c_str() : "(none)");
