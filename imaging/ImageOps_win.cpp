@@ -94,6 +94,9 @@ private:
 // Rows converted in one step, into a band buffer when the picture has to
 // be turned: the band is all the memory a turn costs beside the kept copy.
 constexpr int kBandRows = 256;
+// A picture that is turned goes through a band small enough to stay in the
+// processor's cache between the conversion and the turn.
+constexpr int kTurnBandRows = 32;
 
 // Room for the upright picture of a stored w x h; false when there is none.
 bool AllocateUpright(PixelBuffer& out, int orientation, UINT w, UINT h) {
@@ -138,12 +141,12 @@ bool CopyPixels(Gdiplus::Bitmap& bitmap, int orientation, PixelBuffer& out) {
     if (orientation == imaging::kOrientationAsStored) return lock(0, h, out.bgra.data());
     std::vector<std::uint8_t> band;
     try {
-        band.resize(static_cast<std::size_t>(w) * std::min(kBandRows, h) * 4);
+        band.resize(static_cast<std::size_t>(w) * std::min(kTurnBandRows, h) * 4);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (int y = 0; y < h; y += kBandRows) {
-        const int rows = std::min(kBandRows, h - y);
+    for (int y = 0; y < h; y += kTurnBandRows) {
+        const int rows = std::min(kTurnBandRows, h - y);
         if (!lock(y, rows, band.data())) return false;
         if (!imaging::PlaceStoredRows(ConstPixelView{band.data(), w, rows, w * 4}, y, h, orientation, out.MutableView()))
             return false;
@@ -230,13 +233,14 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
     const bool turned = orientation != imaging::kOrientationAsStored;
     std::vector<std::uint8_t> band;
     try {
-        if (turned) band.resize(static_cast<std::size_t>(stride) * std::min<UINT>(kBandRows, h));
+        if (turned) band.resize(static_cast<std::size_t>(stride) * std::min<UINT>(kTurnBandRows, h));
     } catch (const std::bad_alloc&) {
         out.pixels = PixelBuffer{};
         return false;
     }
-    for (UINT y = 0; y < h; y += kBandRows) {
-        const UINT rows = std::min<UINT>(kBandRows, h - y);
+    const UINT bandRows = turned ? kTurnBandRows : kBandRows;
+    for (UINT y = 0; y < h; y += bandRows) {
+        const UINT rows = std::min<UINT>(bandRows, h - y);
         const WICRect part{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
         std::uint8_t* into = turned ? band.data() : out.pixels.bgra.data() + static_cast<std::size_t>(y) * stride;
         if (FAILED(bgra.p->CopyPixels(&part, stride, stride * rows, into)) ||

@@ -1,10 +1,11 @@
 // Orientation.cpp - see Orientation.h. Each orientation is an affine map of
 // pixel indices: stored pixel (x, y) goes to upright index
 // origin + x * stepX + y * stepY. Quarter turns walk the destination in
-// columns, so those copy a stored column of the band at a time: the
-// destination is then written in runs, and the band's rows stay in cache.
+// columns, so those copy a short stored column at a time: the destination is
+// then written in runs, and the few rows read stay in cache.
 #include "imaging/Orientation.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -64,9 +65,18 @@ bool PlaceStoredRows(const ConstPixelView& rows, int firstRow, int storedHeight,
         }
         return true;
     }
-    for (int x = 0; x < w; ++x) {
-        std::uint32_t* d = dst + map.origin + x * map.stepX + firstRow * map.stepY;
-        for (int y = 0; y < rows.height; ++y, d += map.stepY) *d = row(y)[x];
+    // In square tiles, so that the rows read and the destination rows
+    // written all stay within the processor's caches and page tables.
+    constexpr int kTile = 32;
+    for (int y0 = 0; y0 < rows.height; y0 += kTile) {
+        const int y1 = std::min(rows.height, y0 + kTile);
+        for (int x0 = 0; x0 < w; x0 += kTile) {
+            const int x1 = std::min(w, x0 + kTile);
+            for (int x = x0; x < x1; ++x) {
+                std::uint32_t* d = dst + map.origin + x * map.stepX + (firstRow + y0) * map.stepY;
+                for (int y = y0; y < y1; ++y, d += map.stepY) *d = row(y)[x];
+            }
+        }
     }
     return true;
 }

@@ -16,15 +16,7 @@ rmse() {
 
 make_card "$WORK/card.png" 600 400
 /usr/bin/convert "$WORK/card.png" -quality 95 "$WORK/stored.jpg"
-# An Exif block with the one tag, put right behind the start marker, as a
-# camera writes it.
-python3 - "$WORK/stored.jpg" "$WORK/portrait.jpg" <<'PY'
-import struct, sys
-jpeg = open(sys.argv[1], 'rb').read()
-tiff = b'MM\0*' + struct.pack('>IH', 8, 1) + struct.pack('>HHIHH', 274, 3, 1, 6, 0) + struct.pack('>I', 0)
-exif = b'Exif\0\0' + tiff
-open(sys.argv[2], 'wb').write(jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(exif) + 2) + exif + jpeg[2:])
-PY
+python3 "$E2E_ROOT/tests/e2e/tag_orientation.py" "$WORK/stored.jpg" "$WORK/portrait.jpg" 6
 expect_eq "$(/usr/bin/identify -format '%[orientation] %w %h' "$WORK/portrait.jpg")" "RightTop 600 400" "the tagged photo"
 /usr/bin/convert "$WORK/portrait.jpg" -auto-orient "$WORK/upright.png"
 expect_eq "$(/usr/bin/identify -format '%w %h' "$WORK/upright.png")" "400 600" "ImageMagick's upright photo"

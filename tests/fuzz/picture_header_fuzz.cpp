@@ -1,5 +1,5 @@
-// The picture header reader over arbitrary bytes: any file the user opens
-// reaches it before a decoder does.
+// The picture header reader and the orientation tag reader over arbitrary
+// bytes: any file the user opens reaches them before a decoder does.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,5 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read && (header.format != imaging::PictureFormat::kUnknown || header.width != 0 || header.height != 0))
         std::abort();
     (void)imaging::IsDecodableSize(header.width, header.height);
+    // Whatever the bytes, the orientation is one of the eight.
+    const int orientation = imaging::ReadOrientation(source);
+    if (orientation < 1 || orientation > 8) std::abort();
     return 0;
 }
