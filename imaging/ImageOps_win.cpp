@@ -226,11 +226,20 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
     if (orientation == 0) orientation = WicPhotoOrientation(frame.p);
     WICPixelFormatGUID stored{};
     *opaque = SUCCEEDED(frame.p->GetPixelFormat(&stored)) && IsOpaqueWicFormat(stored);
-    ComRelease<IWICBitmapSource> bgra;
-    if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &bgra.p))) return false;
-    if (!AllocateUpright(out.pixels, orientation, w, h)) return false;
-    const UINT stride = w * 4;
     const bool turned = orientation != imaging::kOrientationAsStored;
+    // A turned photo in 24-bit colour (every JPEG from a camera) is read in
+    // its own format and converted while it is turned: one pass, as the
+    // conversion alone costs a photo that is not turned.
+    const bool bgrTurn = turned && ::IsEqualGUID(stored, GUID_WICPixelFormat24bppBGR);
+    ComRelease<IWICBitmapSource> bgra;
+    if (bgrTurn) {
+        frame.p->AddRef();
+        bgra.p = frame.p;
+    } else if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &bgra.p))) {
+        return false;
+    }
+    if (!AllocateUpright(out.pixels, orientation, w, h)) return false;
+    const UINT stride = w * (bgrTurn ? 3 : 4);
     std::vector<std::uint8_t> band;
     try {
         if (turned) band.resize(static_cast<std::size_t>(stride) * std::min<UINT>(kTurnBandRows, h));
@@ -243,11 +252,17 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
         const UINT rows = std::min<UINT>(bandRows, h - y);
         const WICRect part{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
         std::uint8_t* into = turned ? band.data() : out.pixels.bgra.data() + static_cast<std::size_t>(y) * stride;
-        if (FAILED(bgra.p->CopyPixels(&part, stride, stride * rows, into)) ||
-            (turned && !imaging::PlaceStoredRows(ConstPixelView{into, static_cast<int>(w), static_cast<int>(rows),
-                                                                static_cast<int>(stride)},
+        bool placed = SUCCEEDED(bgra.p->CopyPixels(&part, stride, stride * rows, into));
+        if (placed && bgrTurn)
+            placed = imaging::PlaceStoredBgrRows(into, static_cast<int>(w), static_cast<int>(rows), static_cast<int>(stride),
                                                  static_cast<int>(y), static_cast<int>(h), orientation,
-                                                 out.pixels.MutableView()))) {
+                                                 out.pixels.MutableView());
+        else if (placed && turned)
+            placed = imaging::PlaceStoredRows(ConstPixelView{into, static_cast<int>(w), static_cast<int>(rows),
+                                                             static_cast<int>(stride)},
+                                              static_cast<int>(y), static_cast<int>(h), orientation,
+                                              out.pixels.MutableView());
+        if (!placed) {
             out.pixels = PixelBuffer{};
             return false;
         }
@@ -261,7 +276,7 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
     }
     // Opaque formats are filled in whole; the alpha byte the converter
     // leaves is not relied upon.
-    if (*opaque)
+    if (*opaque && !bgrTurn)
         for (std::size_t i = 3; i < out.pixels.bgra.size(); i += 4) out.pixels.bgra[i] = 255;
     return true;
 }

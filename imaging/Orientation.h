@@ -8,6 +8,8 @@
 // arrive in bands of any height, in any order.
 #pragma once
 
+#include <cstdint>
+
 #include "imaging/Geometry.h"
 #include "imaging/Resample.h"
 
@@ -26,6 +28,12 @@ Size UprightSize(int orientation, int storedWidth, int storedHeight);
 // when the sizes do not fit together.
 bool PlaceStoredRows(const ConstPixelView& rows, int firstRow, int storedHeight, int orientation,
                      const PixelView& upright);
+
+// The same for `count` rows of 24-bit BGR pixels (`stride` bytes apart), as
+// a photo's decoder gives them; the upright pixels come out opaque. The
+// conversion to 32 bits and the turn are then one pass over the picture.
+bool PlaceStoredBgrRows(const std::uint8_t* rows, int width, int count, int stride, int firstRow, int storedHeight,
+                        int orientation, const PixelView& upright);
 
 // The orientation that does what a rotate/flip code of the imaging service
 // does (a horizontal flip when code & 4, then (code & 3) quarter turns

@@ -60,6 +60,18 @@ TEST(Orientation, EachOfTheEightTurnsThePictureUpright) {
     };
     for (const Case& c : cases) {
         for (int band : {1, 2}) EXPECT_EQ(Letters(Upright(Stored(), c.orientation, band)), c.upright) << c.orientation;
+        // From 24-bit rows (padded to 12 bytes): the same places, opaque.
+        const Size size = UprightSize(c.orientation, 3, 2);
+        PixelBuffer out;
+        out.width = size.width;
+        out.height = size.height;
+        out.bgra.assign(24, 0);
+        const std::uint8_t bgr[24] = {'a', 1, 2, 'b', 1, 2, 'c', 1, 2, 0, 0, 0, 'd', 1, 2, 'e', 1, 2, 'f', 1, 2, 0, 0, 0};
+        EXPECT_TRUE(PlaceStoredBgrRows(bgr + 12, 3, 1, 12, 1, 2, c.orientation, out.MutableView()));
+        EXPECT_TRUE(PlaceStoredBgrRows(bgr, 3, 1, 12, 0, 2, c.orientation, out.MutableView()));
+        EXPECT_EQ(Letters(out), c.upright) << c.orientation;
+        for (std::size_t i = 0; i < out.bgra.size(); i += 4)
+            EXPECT_EQ(out.bgra[i + 1] + out.bgra[i + 2] * 256 + out.bgra[i + 3] * 65536, 1 + 2 * 256 + 255 * 65536);
     }
     // Sizes that do not fit together are refused, and nothing is written.
     PixelBuffer stored = Stored(), wrong = Stored();
