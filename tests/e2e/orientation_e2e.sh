@@ -4,6 +4,8 @@
 # program shows it upright (size fields 400 and 600, the preview upright)
 # and the handheld receives the centre crop of the upright photo. The
 # reference is made and the received file decoded by ImageMagick, not by us.
+# Then an icon, a format only the platform's imaging components decode, is
+# dropped, opens at its size and is sent.
 source "$(dirname "$0")/lib.sh"
 
 win() { winepath -w "$1"; }
@@ -45,6 +47,20 @@ bad="$(rmse "$WORK/received/portrait.jpg" "$WORK/wrong.png")"
 echo "RMSE against the upright centre crop $good, against the photo turned the other way $bad"
 awk -v g="$good" -v b="$bad" 'BEGIN { exit !(g != "" && g < 0.09 && b > 3 * g) }' ||
   fail "received picture is not the upright centre crop (RMSE $good, other way $bad)"
+
+make_card "$WORK/card64.png" 64 48
+/usr/bin/convert "$WORK/card64.png" "$WORK/card.ico"
+expect_eq "$(/usr/bin/identify -format '%m %w %h' "$WORK/card.ico")" "ICO 64 48" "the icon"
+drv drop "$MAIN" 0 "$(win "$WORK/card.ico")" || fail "drop of the icon failed"
+for i in $(seq 1 40); do [ "$(size)" = "64 48" ] && break; sleep 0.25; done
+expect_eq "$(size)" "64 48" "size of the dropped icon"
+drv click "$MAIN" 1006 || fail "Send is not enabled for the icon"
+expect_eq "$(drv msgbox "$MAIN" 30000)" "Image has been sent successfully" "icon sent"
+expect_eq "$(/usr/bin/identify -format '%w %h' "$WORK/received/card.jpg")" "64 48" "received icon size"
+/usr/bin/convert "$WORK/card64.png" -depth 8 "$WORK/icon-expected.png"
+icon="$(rmse "$WORK/received/card.jpg" "$WORK/icon-expected.png")"
+echo "RMSE of the received icon $icon"
+awk -v g="$icon" 'BEGIN { exit !(g != "" && g < 0.12) }' || fail "received icon is not the icon (RMSE $icon)"
 
 drv close "$MAIN"
 expect_exit 0
