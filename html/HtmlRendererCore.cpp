@@ -141,24 +141,38 @@ std::string CHtmlRendererCore::PrepareText(const std::string& text) const {
 HtmlSize CHtmlRendererCore::Measure(HtmlCanvas& canvas, const std::string& text) {
     canvas.SetJustification(0, 0);
     m_text = PrepareText(text);
-    m_lines.clear();
     m_hot.clear();
-    m_tables.clear();
-    m_animations.clear();
-    if (m_text.empty()) return HtmlSize{};
-    m_layoutBytes = 0;
-    m_slots = 0;
-    m_stopStep = LLONG_MAX;
     m_wrapWidth = m_maxWidth;
-    HtmlSize s = RunPass(canvas, HtmlRect{0, 0, m_maxWidth, 0}, true);
+    HtmlSize s = MeasuringPass(canvas);
+    if (m_text.empty()) return HtmlSize{};
     if (m_maxWidth > 0 && s.width > m_maxWidth) s.width = m_maxWidth;
     s.width = AddCoord(s.width, 1);
     s.height = AddCoord(s.height, 1);
     return s;
 }
 
+HtmlSize CHtmlRendererCore::MeasuringPass(HtmlCanvas& canvas) {
+    m_lines.clear();
+    m_tables.clear();
+    m_animations.clear();
+    m_layoutBytes = 0;
+    m_slots = 0;
+    m_stopStep = LLONG_MAX;
+    m_measuredHover = m_hovered;
+    if (m_text.empty()) return HtmlSize{};
+    return RunPass(canvas, HtmlRect{0, 0, m_wrapWidth, 0}, true);
+}
+
 void CHtmlRendererCore::DrawPrepared(HtmlCanvas& canvas, const HtmlRect& rect) {
     if (m_text.empty()) return;
+    if (m_hovered != m_measuredHover) {
+        // The "a:hover" rule may change the link's font: the lines are
+        // measured again with the hovered link before they are drawn, and
+        // the strips go on from the frames they had reached.
+        const std::vector<HtmlAnimation> animations = m_animations;
+        MeasuringPass(canvas);
+        if (m_animations.size() == animations.size()) m_animations = animations;
+    }
     RunPass(canvas, rect, false);
 }
 

@@ -139,6 +139,8 @@ private:
     HtmlValueContext Ctx() const;
     std::string PrepareText(const std::string& text) const;
     HtmlSize RunPass(HtmlCanvas& canvas, const HtmlRect& rect, bool measuring);
+    // The measuring pass over the prepared text, its records made afresh.
+    HtmlSize MeasuringPass(HtmlCanvas& canvas);
     HtmlSize LayoutTextSegment(std::string_view segment);
     HtmlSize LayoutTableSegment(std::string_view table);
     void HandleTag(std::string_view name, std::string_view params);
@@ -227,6 +229,7 @@ private:
     std::vector<HtmlHotArea> m_hot;
     int m_linkCounter = -1;
     int m_hovered = -2;
+    int m_measuredHover = -2;      // the hovered link the line records were measured with
     // Tables and animated strips of the last measurement, and the pass's
     // counters into them.
     HtmlImageSource* m_images = nullptr;

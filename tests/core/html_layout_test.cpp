@@ -200,6 +200,17 @@ TEST(HtmlLayout, HyperlinksHoverAndClicks) {
     FakeCanvas canvas;
     r.DrawPrepared(canvas, HtmlRect{0, 0, 100, 20});
     EXPECT_EQ(r.HotAreas().size(), 2u);
+
+    // A hover that changes the font is measured again before it is drawn:
+    // the line grows to the hovered link's height and the text after it
+    // sits on the new baseline.
+    r.SetStyleRule("a:hover", "font-size:26px");
+    Render(r, "<a href=x>ab</a>cd");
+    r.OnMouseMove(1, 1);
+    FakeCanvas again;
+    r.DrawPrepared(again, HtmlRect{0, 0, 100, 30});
+    EXPECT_EQ(again.Joined().substr(again.Joined().find("text")),
+              "text 0,0 \"ab\" verdana/26/400 000000\ntext 26,10 \"cd\" verdana/13/400 000000\n");
 }
 
 TEST(HtmlLayout, HandlerCommandLinesAndResourceLines) {
