@@ -93,6 +93,13 @@ public:
     void SetRepaintOnHover(bool on) { m_repaintOnHover = on; }
     void SetWrapWidth(int pixels) { m_renderer.SetMaxWidth(pixels); }
     void SetStyleSheet(const char* sheet) { m_renderer.SetStyleSheet(sheet); }
+    // The tip's renderer: the frames of "ilst" tags and the module of
+    // "iddll" pictures.
+    bool SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
+                      COLORREF mask) {
+        return m_renderer.SetImageList(strip, resource, frameWidth, frameHeight, initialCount, mask);
+    }
+    bool SetResourceModule(const char* library, DWORD flags) { return m_renderer.SetResourceModule(library, flags); }
     void SetInspectMode(bool on) { m_ctl.inspectMode = on; }
     void EnableFadeIn(bool on) { m_ctl.timing.fadeInEnabled = on; }
     void EnableFadeOut(bool on) { m_ctl.timing.fadeOutEnabled = on; }
@@ -103,6 +110,9 @@ public:
     const quorvel::TipToolInfo& CurrentTool() const { return m_ctl.CurrentInfo(); }
     int UsedPlacement() const { return m_placementUsed; }
     RECT WindowRect() const { return m_windowRect; }
+    // Paints the prepared tip (body, shadow and what lay beneath) into a DC
+    // of the window's size, as WM_PAINT does, for tests that look at it.
+    void PaintInto(HDC target) { Paint(target, m_ctl.Transparency(), false); }
     // Milliseconds of the last paint (QueryPerformanceCounter), for the benchmark.
     LONGLONG LastPaintTicks() const { return m_lastPaintTicks; }
 

@@ -7,6 +7,7 @@
 // every paint of that tip.
 #include "tooltip/HtToolTip.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -397,8 +398,10 @@ bool CHtToolTip::ShowTip(TipHandle tool, TipToolInfo& info, TipPoint at, int sho
     {
         tk::MemoryDC mem(windowDc.Get());
         tk::ScopedSelect sel(mem.Get(), m_background.Get());
-        m_effects.FillEffect(mem.Get(), info.fillEffect, m_bodyRect, info.beginColor, info.middleColor, info.endColor,
-                             info.granularity, 5);
+        // A transparent fill (-1) would leave the body unpainted: the tip is
+        // then filled with its colour.
+        m_effects.FillEffect(mem.Get(), std::max(info.fillEffect, 0), m_bodyRect, info.beginColor, info.middleColor,
+                             info.endColor, info.granularity, 5);
         const RECT& b = m_bodyRect;
         switch (place.placement & 0x30) {
         case TipSideBelow:

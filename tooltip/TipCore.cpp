@@ -285,6 +285,9 @@ std::string BuildInspectText(const InspectWindowInfo& w) {
 // ------------------------------------------------------------- state machine
 
 void TipController::RestartHideTimer() {
+    // Only a tip on the screen has anything to hide: a hidden one keeps no
+    // timer running.
+    if (m_state != TipFadingIn && m_state != TipShown) return;
     if (timing.hideDelay != 0 && !(m_current.flags & TipNoAutoHide)) m_host.StartTimer(TipTimerHide, timing.hideDelay);
 }
 
@@ -343,6 +346,15 @@ void TipController::RequestShow(TipHandle tool, const TipToolInfo& info, bool wi
 }
 
 void TipController::ShowAtPoint(TipPoint screen, const std::string& text, int showMode) {
+    if (text.empty()) {
+        // Nothing to show: a show still waiting is cancelled, and the tip
+        // goes back to following the mouse.
+        m_pendingShow = false;
+        m_host.StopTimer(TipTimerInitial);
+        m_pendingMode = 0;
+        Hide();
+        return;
+    }
     TipToolInfo info;
     info.text = text;
     info.overrideMask = TipOverrideFlags;
@@ -415,8 +427,10 @@ void TipController::InitialDelayElapsed() {
     m_state = TipFadingIn;
     m_transparency = fading ? 100 : std::clamp(m_pending.transparency, 0, 100);
     if (!m_host.ShowTip(m_pendingTool, m_pending, ref, m_pendingMode, m_transparency)) {
-        // Nothing to show (no text): stay hidden.
+        // Nothing to show (no text): stay hidden, and let the mouse show
+        // tips again.
         m_state = TipHidden;
+        m_pendingMode = 0;
         return;
     }
     if (fading) {
@@ -440,6 +454,7 @@ void TipController::OnTimer(int id) {
         InitialDelayElapsed();
         break;
     case TipTimerHide:
+        m_host.StopTimer(TipTimerHide);
         Hide();
         break;
     case TipTimerFadeIn: {

@@ -35,6 +35,14 @@ std::string TipHtml::GetResourceStringLine(int id, int line) const {
     return m_impl->renderer.GetResourceStringLine(static_cast<unsigned>(id), line);
 }
 
+bool TipHtml::SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
+                           COLORREF mask) {
+    return m_impl->renderer.SetImageList(strip, resource, frameWidth, frameHeight, initialCount, mask);
+}
+bool TipHtml::SetResourceModule(const char* library, DWORD flags) {
+    return m_impl->renderer.SetResourceModule(library, flags);
+}
+
 struct TipEffects::Impl {
     effects::CEffectPainter painter;
 };

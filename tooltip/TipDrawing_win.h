@@ -31,6 +31,10 @@ public:
     std::string GetStyleSheet() const;
     // Line `line` (lines split at line feeds) of the program's string `id`.
     std::string GetResourceStringLine(int id, int line) const;
+    // The image list of "ilst" tags and the module of "iddll" pictures.
+    bool SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
+                      COLORREF mask);
+    bool SetResourceModule(const char* library, DWORD flags);
 
 private:
     struct Impl;

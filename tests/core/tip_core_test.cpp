@@ -277,4 +277,25 @@ TEST_F(ControllerFixture, FadesAndPendingShowAndAutoHide) {
     EXPECT_EQ(ctl.PendingInfo().flags & TipNoAutoHide, TipNoAutoHide);
 }
 
+TEST_F(ControllerFixture, EmptyTextAtAPointAndTheHideTimerWhileHidden) {
+    ctl.ShowAtPoint({300, 300}, "");   // nothing shown, nothing left pending
+    EXPECT_FALSE(ctl.HasPendingShow());
+    win.Move(ctl, 1, {10, 10});        // the mouse shows tips again
+    win.Fire(ctl, TipTimerInitial);
+    EXPECT_EQ(win.shown, std::vector<std::string>{"Open picture"});
+    ctl.ShowAtPoint({300, 300}, "At a point");
+    ctl.ShowAtPoint({300, 300}, "");   // cancels the show waiting for the fade-out
+    EXPECT_FALSE(ctl.HasPendingShow());
+
+    ctl.HideNow();
+    ctl.timing.fadeOutEnabled = false;
+    ctl.defaults.flags = TipKeepOnMove;
+    win.Move(ctl, 2, {40, 10});
+    win.Fire(ctl, TipTimerInitial);
+    win.Fire(ctl, TipTimerHide);       // hidden after the hide delay
+    EXPECT_EQ(ctl.State(), TipHidden);
+    win.Move(ctl, 2, {41, 10});        // moving on the same tool starts no timer
+    EXPECT_EQ(win.timers.count(TipTimerHide), 0u);
+}
+
 } // namespace

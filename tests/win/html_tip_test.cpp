@@ -4,6 +4,7 @@
 #include "tooltip/HtToolTip.h"
 #include "tooltip/HtmlLabel.h"
 #include "resources/resource.h"
+#include "tests/win/GoldenPicture.h"
 #include "toolkit/Dialog.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,92 @@ TEST(HtToolTipTest, ShowAtPointFlipsAtTheRightEdgeAndHidesOnAKey) {
     tip.FilterMessage(key);
     EXPECT_FALSE(::IsWindowVisible(tip.Hwnd()));
     EXPECT_EQ(tip.DisplayState(), quorvel::TipHidden);
+    tip.DestroyTipWindow();
+    ::DestroyWindow(owner);
+}
+
+// A solid window under the tips, so that what a tip blends with and
+// shadows is the same on every screen.
+struct Backdrop {
+    HWND wnd = nullptr;
+    tk::Brush brush{::CreateSolidBrush(RGB(40, 90, 160))};
+    Backdrop() {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.hbrBackground = brush.Get();
+        wc.lpszClassName = "QuorvelTipBackdrop";
+        ::RegisterClassA(&wc);
+        wnd = ::CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+        ::UpdateWindow(wnd);
+        Pump();
+    }
+    ~Backdrop() { ::DestroyWindow(wnd); }
+};
+
+// Four tips painted side by side and compared with their golden picture: a
+// balloon with its pointer and the default shadow, a gradient fill, fill -1
+// (the tip's colour) and a rectangle without a shadow.
+TEST(HtToolTipTest, TipsEqualTheirGoldenPicture) {
+    Backdrop backdrop;
+    const char* text = "<b>Open</b> a picture";
+    struct Tip {
+        bool balloon;
+        int effect;
+        bool shadow;
+    } tips[] = {{true, 0, true}, {false, 2, true}, {false, -1, true}, {false, 0, false}};
+    GoldenSurface picture(4 * 180, 90);
+    picture.Fill(RGB(255, 0, 255));
+    int column = 0;
+    for (const Tip& t : tips) {
+        CHtToolTip tip;
+        ASSERT_TRUE(tip.CreateTipWindow(backdrop.wnd, t.balloon));
+        tip.EnableFadeIn(false);
+        tip.SetFillColors(RGB(255, 255, 225), RGB(255, 200, 120), RGB(200, 120, 40));
+        tip.SetFillEffect(t.effect, 5);
+        tip.SetFrame(RGB(0, 0, 0), 1, 1);
+        tip.SetDropShadow(t.shadow ? 4 : 0, t.shadow ? 4 : 0, 50, true, 5, 5);
+        tip.ShowAtPoint(POINT{60, 40}, text);
+        Pump();
+        ASSERT_TRUE(::IsWindowVisible(tip.Hwnd()));
+        const RECT r = tip.WindowRect();
+        ASSERT_LE(r.right, 180);
+        ASSERT_LE(r.bottom, 90);
+        tk::MemoryDC dc(picture.Dc());
+        tk::Bitmap window(::CreateCompatibleBitmap(picture.Dc(), r.right, r.bottom));
+        {
+            tk::ScopedSelect sel(dc.Get(), window.Get());
+            tip.PaintInto(dc.Get());
+            ::BitBlt(picture.Dc(), 180 * column, 0, r.right, r.bottom, dc.Get(), 0, 0, SRCCOPY);
+        }
+        tip.DestroyTipWindow();
+        ++column;
+    }
+    EXPECT_EQ(picture.CompareWithGolden("tooltips"), "");
+}
+
+// The tip's renderer takes the image list and the resource module: a frame
+// widens the tip by its width, and a module without the picture drops it.
+TEST(HtToolTipTest, ImageListAndResourceModuleReachTheRenderer) {
+    HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    CHtToolTip tip;
+    ASSERT_TRUE(tip.CreateTipWindow(owner, false));
+    tip.EnableFadeIn(false);
+    auto width = [&](const char* text) {
+        tip.ShowAtPoint(POINT{300, 300}, text);
+        Pump();
+        return tip.WindowRect().right;
+    };
+    const int plain = width("x");
+    ASSERT_TRUE(tip.SetImageList(nullptr, IDB_HANDHELD_CONNECTED, 16, 16, 4, RGB(255, 0, 255)));
+    EXPECT_EQ(width("<ilst index=0>x"), plain + 16);
+    const int withPicture = width("<bmp iddll=153>x");
+    EXPECT_GT(withPicture, plain + 300);
+    EXPECT_FALSE(tip.SetResourceModule("no-such-library.dll", 0));
+    ASSERT_TRUE(tip.SetResourceModule("kernel32.dll", LOAD_LIBRARY_AS_DATAFILE));
+    EXPECT_EQ(width("<bmp iddll=153>x"), plain);
     tip.DestroyTipWindow();
     ::DestroyWindow(owner);
 }
