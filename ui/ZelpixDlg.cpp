@@ -17,6 +17,7 @@
 #include "resources/resource.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
+#include "ui/AboutText.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -31,11 +32,6 @@ constexpr UINT kInvokeMessage = WM_APP + 1;
 // Opens the picture that waits in m_pendingPicture.
 constexpr UINT kOpenPendingMessage = WM_APP + 2;
 
-// The About box's text, shown through its HTML label.
-const char kAboutText[] =
-    "Quorvel Photos Desktop, Version 2.41, Quorvel <br>"
-    "<a href=\"https://www.quorvel.example/\">www.quorvel.example</a><br>"
-    "&copy; Quorvel. All rights belong to the maker.";
 
 class CAboutDlg : public tk::CDialog {
 public:

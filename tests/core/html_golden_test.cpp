@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "html/HtmlRendererCore.h"
+#include "tooltip/LabelText.h"
 #include "tests/core/HtmlFakeCanvas.h"
+#include "ui/AboutText.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +66,9 @@ TEST(HtmlGolden, MarkupGivesTheRecordedDrawCalls) {
         ++checked;
     }
     EXPECT_GE(checked, 12);
+    // The About box's golden file is the text the box shows, as its label
+    // cleans it.
+    EXPECT_EQ(ReadFile(dir / "about_box.html"), CleanLabelText(kAboutText));
 }
 
 }  // namespace

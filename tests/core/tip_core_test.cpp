@@ -30,6 +30,7 @@ const PlaceCase kPlaceCases[] = {
     {"both edges centre", 0x10, {75, 400}, 100, 50, 12, 16, 16, {0, 0, 150, 800}, 0x12, {50, 66}, {0, 0, 100, 50}},
     {"centred anchor moves off the right edge", 0x10, {100, 400}, 150, 50, 12, 16, 16, {0, 0, 160, 800}, 0x12, {90, 66}, {0, 0, 150, 50}},
     {"top edge flips below", 0x10, {500, 30}, 100, 50, 12, 16, 16, kScreen, 0x00, {16, 0}, {0, 16, 100, 66}},
+    {"fits exactly above the bottom edge: stays below", 0x00, {500, 734}, 100, 50, 12, 16, 16, kScreen, 0x00, {16, 0}, {0, 16, 100, 66}},
     {"bottom edge flips above", 0x00, {500, 780}, 100, 50, 12, 16, 16, kScreen, 0x10, {16, 66}, {0, 0, 100, 50}},
     {"far anchor clamped at the right edge", 0x10, {995, 400}, 100, 50, 12, 16, 16, kScreen, 0x11, {95, 66}, {0, 0, 100, 50}},
     {"near anchor clamped at the left edge", 0x10, {5, 400}, 100, 50, 12, 16, 16, kScreen, 0x10, {5, 66}, {0, 0, 100, 50}},
