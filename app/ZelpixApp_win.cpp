@@ -39,9 +39,10 @@ HWND WaitForRunningMainWindow() {
 CZelpixApp::CZelpixApp() : m_imaging(new CImagingGuard()) {}
 
 CZelpixApp::~CZelpixApp() {
-    // A mail whose client is still open keeps using the imaging service; the
-    // process ends around it, so it is left running.
-    if (RunningMailThreads() == 0) delete m_imaging;
+    // A mail whose client is still open, or a decode the program did not
+    // wait for, keeps using the imaging service; the process ends around
+    // them, so it is left running.
+    if (RunningMailThreads() == 0 && CPictureDecoder::RunningThreads() == 0) delete m_imaging;
 }
 
 bool CZelpixApp::InitInstance() {

@@ -46,8 +46,14 @@ struct DecodedPicture;
 using DecodedPictureRef = std::shared_ptr<const DecodedPicture>;
 
 // The decoded picture of a file (decoding it unless it is kept); null when it
-// cannot be decoded.
+// cannot be decoded. The decode runs outside the cache's lock and its result
+// is published under it; while one is in flight, other callers wait for it
+// and take its result when it is the file they want. It may take seconds:
+// never call it on the user-interface thread (the main window decodes on a
+// worker, ui/PictureDecoder.h).
 DecodedPictureRef OpenDecodedPicture(const std::wstring& path);
+// How many decodes the process has started so far (for the benchmark).
+int PictureDecodeCount();
 // A decoded picture made from pixels in memory (for tests and tools).
 DecodedPictureRef MakeDecodedPicture(imaging::PixelBuffer pixels);
 imaging::Size DecodedPictureSize(const DecodedPictureRef& picture);

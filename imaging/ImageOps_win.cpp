@@ -31,7 +31,9 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -373,13 +375,19 @@ std::wstring FullPath(const std::wstring& path) {
     return out;
 }
 
-// The one picture kept decoded.
+// The one picture kept decoded. A decode runs outside the lock, so a
+// thread that only wants the kept picture never waits for another's decode;
+// one decode at a time is in flight, and a thread that wants the picture
+// being decoded waits for that decode instead of making its own.
 struct PictureCache {
     std::mutex lock;
+    std::condition_variable decoded;  // a decode in flight has published
     bool valid = false;
     std::wstring path;
     FileStamp stamp;
     PicturePtr picture;
+    bool decoding = false;
+    std::atomic<int> decodes{0};
 };
 
 // Never destroyed: a mail thread may still use it while the process ends.
@@ -394,35 +402,54 @@ PicturePtr GetDecodedPicture(const std::wstring& path) {
     // current folder changes.
     const std::wstring wide = FullPath(path);
     PictureCache& cache = Cache();
-    std::lock_guard<std::mutex> guard(cache.lock);
-
-    WIN32_FILE_ATTRIBUTE_DATA attributes{};
-    if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &attributes) ||
-        (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (cache.valid && cache.path == wide) {
-            cache.valid = false;
-            cache.picture.reset();
+    std::unique_lock<std::mutex> guard(cache.lock);
+    for (;;) {
+        WIN32_FILE_ATTRIBUTE_DATA attributes{};
+        if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &attributes) ||
+            (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (cache.valid && cache.path == wide) {
+                cache.valid = false;
+                cache.picture.reset();
+            }
+            return nullptr;
         }
-        return nullptr;
+        const FileStamp now{Join(attributes.nFileSizeHigh, attributes.nFileSizeLow),
+                            Join(attributes.ftLastWriteTime.dwHighDateTime, attributes.ftLastWriteTime.dwLowDateTime)};
+        if (cache.valid && cache.path == wide && cache.stamp == now) return cache.picture;
+        if (!cache.decoding) break;
+        // Another decode is in flight (perhaps of this very file): its
+        // result is looked at first, and two big pictures are never
+        // decoded at once.
+        cache.decoded.wait(guard);
     }
-    const FileStamp now{Join(attributes.nFileSizeHigh, attributes.nFileSizeLow),
-                        Join(attributes.ftLastWriteTime.dwHighDateTime, attributes.ftLastWriteTime.dwLowDateTime)};
-    if (cache.valid && cache.path == wide && cache.stamp == now) return cache.picture;
 
     // Let go of the old pixels before decoding, so two pictures are not held
     // at once (a caller still using them keeps its own reference).
     cache.valid = false;
     cache.picture.reset();
+    cache.decoding = true;
+    guard.unlock();
 
     FileStamp stamp;
     bool opened = false;
-    PicturePtr picture = DecodeFile(wide, &stamp, &opened);
+    PicturePtr picture;
+    try {
+        ++cache.decodes;
+        picture = DecodeFile(wide, &stamp, &opened);
+    } catch (...) {
+        picture.reset();
+        opened = false;
+    }
+
+    guard.lock();
+    cache.decoding = false;
     if (opened) {  // remembered even when it failed: a broken file is not re-read until it changes
         cache.valid = true;
         cache.path = wide;
         cache.stamp = stamp;
         cache.picture = picture;
     }
+    cache.decoded.notify_all();
     return picture;
 }
 
@@ -677,6 +704,8 @@ bool GetPictureSize(const std::wstring& path, SIZE* size) {
 }
 
 DecodedPictureRef OpenDecodedPicture(const std::wstring& path) { return GetDecodedPicture(path); }
+
+int PictureDecodeCount() { return Cache().decodes.load(); }
 
 DecodedPictureRef MakeDecodedPicture(PixelBuffer pixels) {
     auto picture = std::make_shared<DecodedPicture>();

@@ -23,6 +23,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -31,6 +32,8 @@ const char* const kMainTitle = "Quorvel Photo Manager";
 constexpr UINT kInvokeMessage = WM_APP + 1;
 // Opens the picture that waits in m_pendingPicture.
 constexpr UINT kOpenPendingMessage = WM_APP + 2;
+// The decoding thread has the picture of request wParam.
+constexpr UINT kPictureDecodedMessage = WM_APP + 3;
 
 
 class CAboutDlg : public tk::CDialog {
@@ -191,6 +194,7 @@ bool CZelpixDlg::OnCommand(int id, int code, HWND control) {
     if (CTexturedIconButton* button = ButtonById(id)) {
         if (!button->IsEnabled()) return true;
     }
+    if (DeferWhileDecoding(id)) return true;
     switch (id) {
     case IDC_CONNECT: OnConnect(); return true;
     case IDC_DISCONNECT: OnDisconnect(); return true;
@@ -243,6 +247,13 @@ std::optional<LRESULT> CZelpixDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kOpenPendingMessage:
         OpenPendingPicture();
         return 0;
+    case kPictureDecodedMessage:
+        OnPictureDecoded(static_cast<unsigned>(wp));
+        return 0;
+    case WM_SETCURSOR:
+        if (!m_decoder.Busy() || LOWORD(lp) != HTCLIENT) return std::nullopt;
+        ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+        return TRUE;
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
         if (CTexturedIconButton* button = ButtonById(static_cast<int>(item->CtlID))) {
@@ -323,11 +334,43 @@ void CZelpixDlg::OnOpenPicture() {
 }
 
 void CZelpixDlg::OpenPictureFile(const std::wstring& path) {
-    LoadPicture(path);
+    if (m_ending) return;
+    // The preview lets go of the picture it shows first, so that two big
+    // pictures are never held at once.
+    m_realPictDlg.SetPicture(nullptr, imaging::Size{});
+    m_decoded.reset();
+    m_decodingPath = path;
+    if (!m_decoder.Request(path, Hwnd(), kPictureDecodedMessage)) return;
+    // The wait cursor at once, not only at the next mouse move.
+    POINT at{};
+    RECT window{};
+    if (::GetCursorPos(&at) && ::GetWindowRect(Hwnd(), &window) && ::PtInRect(&window, at))
+        ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+}
+
+void CZelpixDlg::OnPictureDecoded(unsigned request) {
+    DecodedPictureRef picture;
+    if (!m_decoder.Take(request, &picture)) return;  // overtaken by a newer choice
+    ShowLoadedPicture(m_decodingPath, std::move(picture));
     RefreshPreview();
     RefreshStatusText();
     m_btnSendByMail.Enable(true);
     m_btnImageSize.Enable(true);
+    // The ordinary cursor again, where the mouse is.
+    POINT at{};
+    if (::GetCursorPos(&at)) ::SetCursorPos(at.x, at.y);
+    if (const int command = std::exchange(m_deferredCommand, 0))
+        ::PostMessageA(Hwnd(), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+}
+
+bool CZelpixDlg::DeferWhileDecoding(int id) {
+    switch (id) {
+    case IDC_IMAGE_SIZE: case IDC_SEND_TO_DEVICE: case IDC_SEND_BY_MAIL: case IDC_ZOOM_IN: case IDC_ZOOM_OUT: break;
+    default: return false;
+    }
+    if (!m_decoder.Busy()) return false;
+    m_deferredCommand = id;
+    return true;
 }
 
 void CZelpixDlg::OnZoom(bool in) {
@@ -400,6 +443,8 @@ void CZelpixDlg::EndRun() {
 
 void CZelpixDlg::StopWork() {
     m_ending = true;
+    // A decode in progress finishes on its own; its result is dropped.
+    m_decoder.Stop();
     // "Bye" and the close: a read that waits for an acknowledgement fails,
     // and the stopped transfer writes nothing more.
     Disconnect();
@@ -475,26 +520,23 @@ void CZelpixDlg::ShowDisconnectedDisplay() {
 
 void CZelpixDlg::Disconnect() { DisconnectLink(m_usbChannel, *this); }
 
-void CZelpixDlg::LoadPicture(const std::wstring& path) {
-    // The preview lets go of the picture it shows first, so that two big
-    // pictures are never held at once.
-    m_realPictDlg.SetPicture(nullptr, imaging::Size{});
+void CZelpixDlg::ShowLoadedPicture(const std::wstring& path, DecodedPictureRef picture) {
     // The size comes from the decoded picture that the preview then draws
     // from: no second copy of the pixels is made to learn it. A picture that
     // cannot be decoded (or gets no memory) reads 0 x 0.
-    const imaging::Size decoded = DecodedPictureSize(OpenDecodedPicture(path));
-    const SIZE size{decoded.width, decoded.height};
+    const imaging::Size decoded = DecodedPictureSize(picture);
+    m_decoded = std::move(picture);
     LoadedPicture record;
     record.path = path;
-    record.naturalRect = imaging::Rect{0, 0, static_cast<int>(size.cx), static_cast<int>(size.cy)};
+    record.naturalRect = imaging::Rect{0, 0, decoded.width, decoded.height};
     record.targetRect = record.naturalRect;
     if (!path.empty()) {
         // The real name, whatever the ANSI code page holds: the text is set
         // in UTF-16 past the dialog's ANSI procedure.
         const std::wstring title = tk::ToWide(kMainTitle) + L" - " + FileNameOf(path);
         ::DefWindowProcW(Hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
-        m_editWidth.SetText(quorvel::FormatInt(static_cast<int>(size.cx)));
-        m_editHeight.SetText(quorvel::FormatInt(static_cast<int>(size.cy)));
+        m_editWidth.SetText(quorvel::FormatInt(decoded.width));
+        m_editHeight.SetText(quorvel::FormatInt(decoded.height));
     }
     m_picture = record;
 }
@@ -506,8 +548,7 @@ void CZelpixDlg::RefreshPreview() {
     m_editHeight.SetText(quorvel::FormatInt(h));
     // The pane keeps the decoded picture and renders, on each paint, only
     // the part behind the screen.
-    DecodedPictureRef picture = w > 0 && h > 0 ? OpenDecodedPicture(m_picture.path) : nullptr;
-    m_realPictDlg.SetPicture(std::move(picture), imaging::Size{w, h});
+    m_realPictDlg.SetPicture(w > 0 && h > 0 ? m_decoded : nullptr, imaging::Size{w, h});
     imaging::Size screen = m_scrollPreviewDlg.GetScreenSize();
     imaging::PicturePlacement place = imaging::PlacePicture(imaging::Size{w, h}, screen);
     ::SetWindowPos(m_realPictDlg.Hwnd(), HWND_TOP, place.pane.left, place.pane.top, place.pane.Width(),
@@ -622,13 +663,17 @@ bool CZelpixDlg::PreTranslateMessage(MSG& msg) {
     switch (command) {
     case MainKeyCommand::None: return false;
     case MainKeyCommand::Open: if (enabled(m_btnOpen)) OnOpenPicture(); return true;
-    case MainKeyCommand::ZoomIn: if (enabled(m_btnZoomIn)) OnZoom(true); return true;
-    case MainKeyCommand::ZoomOut: if (enabled(m_btnZoomOut)) OnZoom(false); return true;
+    case MainKeyCommand::ZoomIn:
+        if (enabled(m_btnZoomIn) && !DeferWhileDecoding(IDC_ZOOM_IN)) OnZoom(true);
+        return true;
+    case MainKeyCommand::ZoomOut:
+        if (enabled(m_btnZoomOut) && !DeferWhileDecoding(IDC_ZOOM_OUT)) OnZoom(false);
+        return true;
     default: break;
     }
     // Panning moves the picture as the scroll bars' line buttons do; without
     // an overhang the bars have no range and nothing moves.
-    if (m_picture.path.empty() || !m_scrollPreviewDlg.Hwnd()) return true;
+    if (m_picture.path.empty() || m_decoder.Busy() || !m_scrollPreviewDlg.Hwnd()) return true;
     const bool horizontal = command == MainKeyCommand::PanLeft || command == MainKeyCommand::PanRight;
     const bool back = command == MainKeyCommand::PanLeft || command == MainKeyCommand::PanUp;
     ::SendMessageA(m_scrollPreviewDlg.Hwnd(), horizontal ? WM_HSCROLL : WM_VSCROLL, back ? SB_LINELEFT : SB_LINERIGHT, 0);

@@ -18,6 +18,7 @@
 #include "ui/DefaultSettings.h"
 #include "ui/ImageButton.h"
 #include "ui/LoadingDlg.h"
+#include "ui/PictureDecoder.h"
 
 #include <shellapi.h>
 
@@ -40,7 +41,14 @@ public:
     std::string GetStatusText();
     void Relayout();
     void RefreshPreview();
-    void LoadPicture(const std::wstring& path);
+    // Opens `path` as Open picture does once a file was chosen: the picture
+    // is decoded on the decoding thread while the window keeps answering
+    // and shows the wait cursor; the title, the sizes and the preview change
+    // when it is ready. The commands that act on a picture wait until then
+    // (the last one asked for runs), and a newer choice replaces this one.
+    void OpenPictureFile(const std::wstring& path);
+    // True while a picture chosen last is still being decoded.
+    bool PictureBusy() const { return m_decoder.Busy(); }
     void Disconnect();
     // The picture as placed on the simulated screen, cut to the screen and
     // saved as JPEG in "Sent Pictures". True when the file was written.
@@ -83,8 +91,13 @@ private:
     void OnSendToDevice();
     void OnSendByMail();
     void OnZoom(bool in);
-    // Loads the picture and shows it: the end of Open picture.
-    void OpenPictureFile(const std::wstring& path);
+    // The end of Open picture, once the decoding thread has the picture:
+    // the record, the title and the sizes, the preview, the buttons.
+    void OnPictureDecoded(unsigned request);
+    void ShowLoadedPicture(const std::wstring& path, DecodedPictureRef picture);
+    // A command that acts on the picture, asked for while it is decoded:
+    // kept (the last one wins) to run once it is ready. True when kept.
+    bool DeferWhileDecoding(int id);
     void OnDropFiles(HDROP drop);
     void OpenPendingPicture();
     void OnAbout();
@@ -139,9 +152,15 @@ private:
     // A picture handed over (command line, drop, second start) that waits
     // for this window to be enabled.
     std::wstring m_pendingPicture;
+    // The decoded picture the preview draws from.
+    DecodedPictureRef m_decoded;
+    std::wstring m_decodingPath;
+    int m_deferredCommand = 0;
     // Set once the program ends: the workers then stop and show nothing.
     std::atomic<bool> m_ending{false};
-    // The threads' owners: the channel's worker and the sending thread.
+    // The threads' owners: the decoding thread, the channel's worker and the
+    // sending thread.
+    CPictureDecoder m_decoder;
     UsbChannel m_usbChannel;
     CLoadingDlg m_loadingDlg;
 };

@@ -3,7 +3,8 @@
 # program: a 200-megapixel (16320 x 12240) and a 100-megapixel
 # (12000 x 9000) JPEG, made by streaming rows into cjpeg so that no tool
 # holds the whole picture. Each opens at its own size with the centre of the
-# photo on the screen; the 200-megapixel one pans to its far right and
+# photo on the screen (the 200-megapixel one while the window keeps answering
+# within half a second); the 200-megapixel one pans to its far right and
 # bottom and zooms out. Every crop the simulated handheld receives is
 # compared with libjpeg-turbo's own decode of the same part of the file. A
 # JPEG with stray bytes between its segments opens as well; one whose header
@@ -72,8 +73,16 @@ wait_status Connected
 open_picture "$WORK/stray.jpg"
 expect_eq "$(fields)" "64 48" "a JPEG with stray bytes opens"
 
-# 200 megapixels: its own size, centred: the part at (8000, 6000) is shown and sent.
-open_picture "$WORK/photo200.jpg"
+# 200 megapixels, decoded while the window answers within half a second at
+# every moment (a message every 20 ms until the title names the photo).
+drv click "$MAIN" 1004 || fail "Open picture is not clickable"
+drv openfile "Open" "$(winepath -w "$WORK/photo200.jpg")" 20000 || fail "no file dialog"
+read -r longest pings <<<"$(drv responsive "$MAIN" "photo200.jpg" 120000)" || fail "the 200-megapixel photo never opened"
+echo "200 MP open: the window answered $pings messages, the longest after $longest ms"
+[ "$pings" -ge 10 ] || fail "the decode was over before it could be watched ($pings messages)"
+[ "$longest" -le 500 ] || fail "the window took $longest ms to answer during the decode"
+wait_title "$MAIN - photo200.jpg"
+# Its own size, centred: the part at (8000, 6000) is shown and sent.
 expect_eq "$(fields)" "16320 12240" "size fields of the 200-megapixel photo"
 expect_eq "$(offset_of 139 140)" "-8000 -6000 16320 12240" "200-megapixel photo centred"
 screen_not_white huge-200mp-centre

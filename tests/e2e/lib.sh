@@ -73,12 +73,23 @@ use_handheld() {
 
 MAIN="Quorvel Photo Manager"
 
-# Opens a picture through the program's own file dialog.
+# Opens a picture through the program's own file dialog and waits until the
+# window shows it: the picture is decoded on a thread of its own, and the
+# title names it once it is ready.
 open_picture() {
   drv click "$MAIN" 1004 || fail "Open picture is not clickable"
   drv openfile "Open" "$(winepath -w "$1")" 20000 || fail "no file dialog"
   drv gone "Open" 10000 || fail "file dialog stayed open"
-  sleep 0.5
+  wait_title "$MAIN - $(basename "$1")"
+}
+# Waits up to a minute for the main window's title to be exactly $1.
+wait_title() {
+  local i
+  for i in $(seq 1 300); do
+    [ "$(drv title "$MAIN" 2>/dev/null)" = "$1" ] && return 0
+    sleep 0.2
+  done
+  fail "the title is '$(drv title "$MAIN")', expected '$1'"
 }
 
 # A test card of W x H: coloured quadrants and a black grid every 20 pixels.
