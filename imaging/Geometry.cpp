@@ -205,4 +205,11 @@ MainWindowLayout ComputeMainWindowLayout(Size preview, int frameWidth, int capti
     return layout;
 }
 
+int FullMouseCoordinate(int low, int near) {
+    const long long value = static_cast<short>(low & 0xFFFF);
+    const long long steps = (static_cast<long long>(near) - value + 32768) >> 16;  // nearest multiple of 65536
+    const long long full = value + steps * 65536;
+    return full > INT_MAX ? INT_MAX : full < INT_MIN ? INT_MIN : static_cast<int>(full);
+}
+
 }  // namespace imaging

@@ -189,4 +189,10 @@ constexpr int kMinPreviewWidth = 320;
 MainWindowLayout ComputeMainWindowLayout(Size preview, int frameWidth, int captionHeight,
                                          int minPreviewWidth = kMinPreviewWidth);
 
+// A mouse coordinate in full: a message carries only its low 16 bits, read
+// signed (`low`), and a window wider than 32767 pixels needs more. Of the
+// values with those low bits, the one nearest to `near` (where the cursor
+// was, in the same window's coordinates, taken in 32 bits).
+int FullMouseCoordinate(int low, int near);
+
 }  // namespace imaging

@@ -1,5 +1,7 @@
 #include "imaging/PreparedPicture.h"
 
+#include <atomic>
+
 namespace quorvel {
 
 const char kPictureUnreadableText[] = "The prepared picture could not be read.\nIt has not been sent";
@@ -12,9 +14,15 @@ std::mutex& PreparationMutex() {
     return *mutex;
 }
 
+std::atomic<int> g_waiting{0};
+
 }  // namespace
 
-PreparationTurn::PreparationTurn() : m_hold(PreparationMutex()) {}
+PreparationTurn::Queue::Queue() { ++g_waiting; }
+
+PreparationTurn::PreparationTurn() : m_hold(PreparationMutex()) { --g_waiting; }
+
+int PreparationTurn::Waiting() { return g_waiting.load(); }
 
 namespace {
 

@@ -37,7 +37,17 @@ public:
     PreparationTurn(const PreparationTurn&) = delete;
     PreparationTurn& operator=(const PreparationTurn&) = delete;
 
+    // How many senders wait for their turn at this moment, so that a test
+    // can see one wait while another holds the turn.
+    static int Waiting();
+
 private:
+    // Counts the sender as waiting from before it asks for the turn; the
+    // constructor's body, which runs once the turn is its, counts it off.
+    struct Queue {
+        Queue();
+    };
+    Queue m_queue;
     std::lock_guard<std::mutex> m_hold;
 };
 

@@ -6,6 +6,8 @@
 #include "toolkit/App.h"
 #include "toolkit/Handles.h"
 
+#include <windowsx.h>
+
 namespace {
 
 // WM_USER+25: the real-size pane asks the main window for a line step.
@@ -26,6 +28,17 @@ RECT RectInParent(HWND wnd) {
     ::GetWindowRect(wnd, &r);
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(wnd), reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// The mouse position of a message to `pane`, signed and in 32 bits: the
+// real-size pane is wider and taller than 32767 pixels for the biggest
+// photos, past what the message's 16-bit fields hold.
+POINT MousePosition(HWND pane, LPARAM lp) {
+    const DWORD at = ::GetMessagePos();
+    POINT cursor{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    ::ScreenToClient(pane, &cursor);
+    return POINT{imaging::FullMouseCoordinate(GET_X_LPARAM(lp), cursor.x),
+                 imaging::FullMouseCoordinate(GET_Y_LPARAM(lp), cursor.y)};
 }
 
 } // namespace
@@ -79,14 +92,14 @@ std::optional<LRESULT> CRealPictDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ::SetCursor(m_cursor);
         return TRUE;
     case WM_LBUTTONDOWN:
-        if (m_picture) m_dragAnchor = POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        if (m_picture) m_dragAnchor = MousePosition(Hwnd(), lp);
         return std::nullopt;
     case WM_LBUTTONUP:
         if (m_picture) m_dragAnchor = POINT{-1, -1};
         return std::nullopt;
     case WM_MOUSEMOVE: {
         if (!m_picture || !(wp & MK_LBUTTON)) return std::nullopt;
-        POINT p{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        const POINT p = MousePosition(Hwnd(), lp);
         if (m_dragAnchor.x == -1 && m_dragAnchor.y == -1) {
             m_dragAnchor = p;
             return std::nullopt;

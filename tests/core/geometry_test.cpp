@@ -273,3 +273,21 @@ TEST(ImageSizeTest, HasNoUpperBound) {
 }
 
 }  // namespace
+
+TEST(MouseCoordinateTest, LowBitsWidenedNearTheCursor) {
+    struct Case {
+        int low, near, full;
+    } cases[] = {
+        {90, 90, 90},
+        {90, -500, 90},           // a synthetic message far from the cursor
+        {-10, -12, -10},          // left of the window, signed
+        {0xFFF6, 3, -10},         // the word as unsigned bits
+        {-32768 + 232, 33000, 33000},  // 33000 wrapped into 16 bits
+        {33000 - 65536, 32990, 33000},
+        {40000 - 65536, 40002, 40000},
+        {100000 - 131072, 99990, 100000},
+        {-20000, -85536 + 3, -85536},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(imaging::FullMouseCoordinate(c.low, c.near), c.full) << c.low << " near " << c.near;
+}

@@ -1,7 +1,10 @@
 // The prepared picture's name and path, shared by the transfer and the mails.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "imaging/PreparedPicture.h"
 
@@ -32,6 +35,22 @@ TEST(PreparedPicture, WideNamesKeepTheirOwnCharacters) {
               L"C:\\QPM\\Sent Pictures\\\u5199\u771f.jpg");
     EXPECT_EQ(PreparedPictureFileName(std::wstring(L"\u0424\u043e\u0442\u043e.png")), L"\u0424\u043e\u0442\u043e.jpg");
     EXPECT_EQ(PreparedPictureBaseName(std::wstring(L"C:\\.hidden.png")), L"");
+}
+
+TEST(PreparationTurn, ASecondSenderWaitsWhileTheTurnIsHeld) {
+    std::atomic<bool> secondIn{false};
+    auto first = std::make_unique<PreparationTurn>();
+    std::thread second([&] {
+        PreparationTurn turn;
+        secondIn = true;
+    });
+    // The second sender is either queued at the turn or (wrongly) inside.
+    while (PreparationTurn::Waiting() != 1 && !secondIn) std::this_thread::yield();
+    EXPECT_FALSE(secondIn) << "the second sender got in while the first held the turn";
+    first.reset();
+    second.join();
+    EXPECT_TRUE(secondIn);
+    EXPECT_EQ(PreparationTurn::Waiting(), 0);
 }
 
 }  // namespace

@@ -82,6 +82,17 @@ open_picture() {
   drv gone "Open" 10000 || fail "file dialog stayed open"
   wait_title "$MAIN - $(basename "$1")"
 }
+# Waits up to 20 s for the output of the command $1 (evaluated) to be $2;
+# fails with $3 otherwise.
+wait_eq() {
+  local i got=""
+  for i in $(seq 1 100); do
+    got="$(eval "$1" 2>/dev/null || true)"
+    [ "$got" = "$2" ] && return 0
+    sleep 0.2
+  done
+  fail "$3: got '$got', expected '$2'"
+}
 # Waits up to a minute for the main window's title to be exactly $1.
 wait_title() {
   local i

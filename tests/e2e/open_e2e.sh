@@ -35,28 +35,24 @@ expect_eq "$(enabled_set)" "10110111" "buttons after a command-line picture"
 
 # Drops: on the window, several entries, the folder is passed over.
 drv drop "$MAIN" 0 "$(win "$WORK/folder")" "$(win "$WORK/card.png")" "$(win "$WORK/small.png")" || fail "drop failed"
-sleep 0.5
-expect_eq "$(drv title "$MAIN")" "$MAIN - card.png" "first file of a drop on the window"
+wait_title "$MAIN - card.png"
 expect_eq "$(offset_of 139 140)" "-180 30 600 100" "dropped picture centred"
 for pane in 139 138; do
   drv drop "$MAIN" "$pane" "$(win "$WORK/small.png")" || fail "drop on pane $pane failed"
-  sleep 0.5
-  expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - small.png 100 80" "drop on pane $pane"
+  wait_eq 'echo "$(drv title "$MAIN") $(size)"' "$MAIN - small.png 100 80" "drop on pane $pane"
   drv drop "$MAIN" "$pane" "$(win "$WORK/card.png")"
-  sleep 0.5
+  wait_title "$MAIN - card.png"
 done
 drv drop "$MAIN" 0 "$(win "$WORK/notes.txt")"
-sleep 0.5
-expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - notes.txt 0 0" "a file of another kind"
+wait_eq 'echo "$(drv title "$MAIN") $(size)"' "$MAIN - notes.txt 0 0" "a file of another kind"
 # A name outside the ANSI code page opens by its short name.
 drv drop "$MAIN" 0 "$(win "$WORK/фото.png")"
-sleep 0.5
-expect_eq "$(size)" "120 90" "a dropped picture whose name is not ANSI"
+wait_eq size "120 90" "a dropped picture whose name is not ANSI"
 
 # Keys: + and - on both keyboards zoom by a tenth; arrows pan by a line step
 # (5 pixels) where the picture overhangs, and nowhere else.
 drv drop "$MAIN" 0 "$(win "$WORK/card.png")"
-sleep 0.5
+wait_eq 'echo "$(drv title "$MAIN") $(size)"' "$MAIN - card.png 600 100" "card dropped again"
 drv key "$MAIN" plus;     expect_eq "$(size)" "660 110" "+ zooms in"
 drv key "$MAIN" minus;    expect_eq "$(size)" "594 99" "- zooms out"
 drv key "$MAIN" add;      expect_eq "$(size)" "653 108" "keypad + zooms in"
@@ -76,16 +72,14 @@ screenshot open-keys
 drv key "$MAIN" ctrl+o
 drv openfile "Open" "$(win "$WORK/my card.png")" 20000 || fail "Ctrl+O showed no file dialog"
 drv gone "Open" 10000 || fail "file dialog stayed open"
-sleep 0.5
-expect_eq "$(drv title "$MAIN")" "$MAIN - my card.png" "Ctrl+O"
+wait_title "$MAIN - my card.png"
 
 # A second start with a picture hands it over and ends quietly.
 second_start "$WORK/small.png"
-sleep 0.5
-expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - small.png 100 80" "picture handed to the running instance"
+wait_eq 'echo "$(drv title "$MAIN") $(size)"' "$MAIN - small.png 100 80" "picture handed to the running instance"
 if drv msgbox "$MAIN" 1000 >/dev/null 2>&1; then fail "the second start showed a message"; fi
 second_start "$WORK/фото.png"
-expect_eq "$(size)" "120 90" "a handed picture whose name is not ANSI"
+wait_eq size "120 90" "a handed picture whose name is not ANSI"
 
 # While the Image size dialog is open the handed picture waits; Escape lets
 # it in, with its own size.
@@ -96,8 +90,7 @@ second_start "$WORK/card.png"
 expect_eq "$(drv title "$MAIN")" "$title_before" "nothing opens under a modal dialog"
 drv key "Image size" escape
 drv gone "Image size" 5000 || fail "Image size stayed open"
-sleep 0.5
-expect_eq "$(drv title "$MAIN") $(size)" "$MAIN - card.png 600 100" "handed picture opened after the dialog"
+wait_eq 'echo "$(drv title "$MAIN") $(size)"' "$MAIN - card.png 600 100" "handed picture opened after the dialog"
 
 drv close "$MAIN"
 expect_exit 0

@@ -654,6 +654,19 @@ TEST_F(PictureTransfer, SecondPictureRightAfterSuccessOverwritesTheSameName) {
     EXPECT_TRUE(channel_.IsOpen());
 }
 
+TEST_F(PictureTransfer, PreparesOnlyInItsTurn) {
+    Configure("");
+    Connect();
+    auto turn = std::make_unique<quorvel::PreparationTurn>();  // another sender prepares meanwhile
+    ASSERT_TRUE(Start(MakeJob(kPicture, PictureBytes(1500))));
+    ASSERT_TRUE(PumpUntil([&] { return quorvel::PreparationTurn::Waiting() == 1 || prepared_ > 0; }));
+    EXPECT_EQ(prepared_, 0) << "prepared while another sender held the turn";
+    turn.reset();
+    WaitForTransferEnd();
+    EXPECT_EQ(prepared_, 1);
+    EXPECT_EQ(quorvel::PreparationTurn::Waiting(), 0);
+}
+
 TEST_F(PictureTransfer, NoPictureLoadedStartsNothing) {
     Configure("");
     Connect();
