@@ -17,9 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace simharness {
 
@@ -56,6 +58,31 @@ inline bool RegisterSimulator(std::string* error = nullptr) {
         return false;
     }
     return true;
+}
+
+// Writes a 24-bit bottom-up BMP of w x h; `pixel` gives each pixel's blue,
+// green and red (none: mid grey).
+inline void WriteBmp(const std::string& path, int w, int h,
+                     const std::function<void(int x, int y, unsigned char* bgr)>& pixel = nullptr) {
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<unsigned char> rows(static_cast<size_t>(stride) * h, 0x40);
+    if (pixel)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) pixel(x, h - 1 - y, &rows[static_cast<size_t>(y) * stride + x * 3]);
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(rows.size());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(reinterpret_cast<const char*>(rows.data()), static_cast<std::streamsize>(rows.size()));
 }
 
 inline std::string ReadWholeFile(const std::string& path) {

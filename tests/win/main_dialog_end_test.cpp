@@ -15,9 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <new>
-#include <vector>
 
 // ---- a heap that fills freed memory -----------------------------------------
 
@@ -57,30 +55,12 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms = 20000) {
 // A 320 x 240 picture with enough detail for a prepared file of a few
 // blocks.
 std::string WritePicture(const std::string& folder) {
-    const int w = 320, h = 240, stride = w * 3;
-    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            unsigned char* p = &pixels[static_cast<size_t>(y) * stride + x * 3];
-            p[0] = static_cast<unsigned char>(x * 3);
-            p[1] = static_cast<unsigned char>((x ^ y) * 5);
-            p[2] = static_cast<unsigned char>(y * 2 + ((x / 8 + y / 8) % 2) * 90);
-        }
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = w;
-    info.biHeight = h;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
     const std::string path = folder + "\\held.bmp";
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    out.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    simharness::WriteBmp(path, 320, 240, [](int x, int y, unsigned char* p) {
+        p[0] = static_cast<unsigned char>(x * 3);
+        p[1] = static_cast<unsigned char>((x ^ y) * 5);
+        p[2] = static_cast<unsigned char>(y * 2 + ((x / 8 + y / 8) % 2) * 90);
+    });
     return path;
 }
 

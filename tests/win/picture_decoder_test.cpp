@@ -7,32 +7,16 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <vector>
 
 namespace {
 
 constexpr UINT kDecoded = WM_APP + 7;
 
-// A w x h grey BMP.
+// A w x h grey picture in the test's folder.
 std::string WriteBmp(const std::string& name, int w, int h) {
-    const int stride = (w * 3 + 3) & ~3;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = w;
-    info.biHeight = h;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + stride * h;
     const std::string path = simharness::MakeScratchFolder("qdecode", "pictures") + "\\" + name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    const std::vector<char> row(stride, 0x40);
-    for (int y = 0; y < h; ++y) out.write(row.data(), stride);
+    simharness::WriteBmp(path, w, h);
     return path;
 }
 
