@@ -14,10 +14,10 @@ namespace {
 constexpr UINT kDecoded = WM_APP + 7;
 
 // A w x h grey picture in the test's folder.
-std::string WriteBmp(const std::string& name, int w, int h) {
+std::wstring WriteBmp(const std::string& name, int w, int h) {
     const std::string path = simharness::MakeScratchFolder("qdecode", "pictures") + "\\" + name;
     simharness::WriteBmp(path, w, h);
-    return path;
+    return std::wstring(path.begin(), path.end());  // the scratch folder's name is plain ASCII
 }
 
 // The request numbers whose message came, in order.
@@ -50,7 +50,7 @@ protected:
 ULONG_PTR PictureDecoderTest::token_ = 0;
 
 TEST_F(PictureDecoderTest, TheLastChoiceWinsAndEachOpenDecodesOnce) {
-    const std::string big = WriteBmp("big.bmp", 4000, 3000), small = WriteBmp("small.bmp", 30, 20);
+    const std::wstring big = WriteBmp("big.bmp", 4000, 3000), small = WriteBmp("small.bmp", 30, 20);
     CPictureDecoder decoder;
     const int before = PictureDecodeCount();
     const unsigned first = decoder.Request(big, window_, kDecoded);
@@ -81,7 +81,7 @@ TEST_F(PictureDecoderTest, TheLastChoiceWinsAndEachOpenDecodesOnce) {
 }
 
 TEST_F(PictureDecoderTest, StopLeavesTheDecodeInProgressToEndByItself) {
-    const std::string big = WriteBmp("stop.bmp", 6000, 4000);
+    const std::wstring big = WriteBmp("stop.bmp", 6000, 4000);
     {
         CPictureDecoder decoder;
         decoder.Request(big, window_, kDecoded);
