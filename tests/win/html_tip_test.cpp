@@ -135,11 +135,57 @@ TEST(HtToolTipTest, ImageListAndResourceModuleReachTheRenderer) {
     ::DestroyWindow(owner);
 }
 
+// The tip's animation timer repaints a tip whose strip moved on, and leaves
+// a tip without strips alone.
+TEST(HtToolTipTest, AnimationTimerRepaintsAMovingStrip) {
+    HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    CHtToolTip tip;
+    ASSERT_TRUE(tip.CreateTipWindow(owner, false));
+    tip.EnableFadeIn(false);
+    for (bool animated : {true, false}) {
+        tip.ShowAtPoint(POINT{300, 300}, animated ? "<ilst idres=153 cx=16 speed=1>x" : "<ilst idres=153 cx=16>x");
+        Pump();
+        ASSERT_EQ(tip.DisplayState(), quorvel::TipShown);
+        const LONGLONG before = tip.LastPaintTicks();
+        ::SendMessageA(tip.Hwnd(), WM_TIMER, quorvel::TipTimerAnimation, 0);
+        EXPECT_EQ(tip.LastPaintTicks() != before, animated);
+    }
+    tip.DestroyTipWindow();
+    ::DestroyWindow(owner);
+}
+
 class LabelDialog : public tk::CDialog {
 public:
     LabelDialog() : tk::CDialog(IDD_ABOUT) { Bind(IDC_ABOUT_LABEL, label); }
     CHtmlLabel label;
 };
+
+// SetLinkStyle colours the label's links: the link's pixels take the normal
+// colour given.
+TEST(HtmlLabelTest, LinkStyleColoursTheLinks) {
+    LabelDialog dlg;
+    ASSERT_TRUE(dlg.Create(nullptr));
+    ::ShowWindow(dlg.Hwnd(), SW_SHOW);
+    Pump();
+    auto count = [&](COLORREF colour) {
+        dlg.label.SetLabelText("<a href=x>WWWWWWWW</a>");
+        Pump();
+        const RECT r = dlg.label.TextRect();
+        HDC dc = ::GetDC(dlg.label.Hwnd());
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += ::GetPixel(dc, x, y) == colour;
+        ::ReleaseDC(dlg.label.Hwnd(), dc);
+        return n;
+    };
+    dlg.label.SetLinkStyle(RGB(0, 160, 0), false, RGB(0, 160, 0), true);
+    EXPECT_GT(count(RGB(0, 160, 0)), 20);
+    dlg.label.SetLinkStyle(RGB(200, 0, 0), false, RGB(200, 0, 0), true);
+    EXPECT_EQ(count(RGB(0, 160, 0)), 0);
+    EXPECT_GT(count(RGB(200, 0, 0)), 20);
+    dlg.Destroy();
+}
 
 TEST(HtmlLabelTest, SetTextCleansAndGetTextFitsTheBuffer) {
     LabelDialog dlg;
