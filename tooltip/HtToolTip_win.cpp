@@ -191,10 +191,18 @@ void CHtToolTip::SetFillEffect(int effect, int granularity) {
     m_ctl.defaults.fillEffect = effect;
     m_ctl.defaults.granularity = granularity;
 }
+// The setters keep every length within what a tip on a screen can use, so
+// that no sum of sizes, margins and offsets overflows and no bitmap grows
+// beyond the tip's own size.
+namespace {
+constexpr int kMaxShape = 1000;    // margins, corners, the pointer
+constexpr int kMaxShadow = 100;    // shadow offsets, blur, frame widths
+}  // namespace
+
 void CHtToolTip::SetFrame(COLORREF brushColor, int width, int height) {
     m_frameBrush.Reset(::CreateSolidBrush(brushColor));
-    m_frameW = width;
-    m_frameH = height;
+    m_frameW = std::clamp(width, 0, kMaxShadow);
+    m_frameH = std::clamp(height, 0, kMaxShadow);
 }
 
 void CHtToolTip::SetTiming(int kind, int ms) {
@@ -225,19 +233,19 @@ int CHtToolTip::GetTiming(int kind) const {
 }
 
 void CHtToolTip::SetShapeValue(int index, int value) {
-    if (index >= 0 && index < 9) m_shape[index] = value;
+    if (index >= 0 && index < 9) m_shape[index] = std::clamp(value, -kMaxShape, kMaxShape);
 }
 int CHtToolTip::GetShapeValue(int index) const { return index >= 0 && index < 9 ? m_shape[index] : 0; }
 void CHtToolTip::UseBalloonShape(bool balloon) {
     for (int i = 0; i < 9; ++i) m_shape[i] = balloon ? kBalloonShape[i] : kRectangleShape[i];
 }
 void CHtToolTip::SetDropShadow(int dx, int dy, int darknessPercent, bool soft, int blurWidth, int blurHeight) {
-    m_shadowDx = dx;
-    m_shadowDy = dy;
-    m_shadowDarkness = darknessPercent > 100 ? 100 : darknessPercent;
+    m_shadowDx = std::clamp(dx, -kMaxShadow, kMaxShadow);
+    m_shadowDy = std::clamp(dy, -kMaxShadow, kMaxShadow);
+    m_shadowDarkness = std::clamp(darknessPercent, 0, 100);
     m_shadowSoft = soft;
-    m_blurW = blurWidth;
-    m_blurH = blurHeight;
+    m_blurW = std::clamp(blurWidth, 0, kMaxShadow);
+    m_blurH = std::clamp(blurHeight, 0, kMaxShadow);
 }
 
 // -------------------------------------------------------------- input filter

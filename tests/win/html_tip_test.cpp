@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 void Pump() {
@@ -112,7 +114,8 @@ TEST(HtToolTipTest, TipsEqualTheirGoldenPicture) {
 
 // The tip's renderer takes the image list and the resource module: a frame
 // widens the tip by its width, and a module without the picture drops it.
-TEST(HtToolTipTest, ImageListAndResourceModuleReachTheRenderer) {
+// Extreme shadow, margin and frame settings are clamped.
+TEST(HtToolTipTest, RendererSettingsAndExtremeValues) {
     HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
                                    nullptr, nullptr);
     CHtToolTip tip;
@@ -131,6 +134,15 @@ TEST(HtToolTipTest, ImageListAndResourceModuleReachTheRenderer) {
     EXPECT_FALSE(tip.SetResourceModule("no-such-library.dll", 0));
     ASSERT_TRUE(tip.SetResourceModule("kernel32.dll", LOAD_LIBRARY_AS_DATAFILE));
     EXPECT_EQ(width("<bmp iddll=153>x"), plain);
+
+    // Setters with extreme values keep the tip a tip.
+    tip.SetDropShadow(INT_MAX, INT_MIN, INT_MIN, true, INT_MAX, INT_MAX);
+    tip.SetShapeValue(2, INT_MAX);
+    tip.SetFrame(RGB(0, 0, 0), INT_MAX, INT_MIN);
+    EXPECT_EQ(tip.GetShapeValue(2), 1000);
+    const int wide = width("x");
+    EXPECT_GT(wide, plain + 2000);
+    EXPECT_LT(wide, plain + 2200);
     tip.DestroyTipWindow();
     ::DestroyWindow(owner);
 }
