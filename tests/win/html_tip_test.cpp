@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 namespace {
 
@@ -215,6 +216,12 @@ TEST(HtmlLabelTest, SetTextCleansAndGetTextFitsTheBuffer) {
     EXPECT_EQ(::SendMessageA(label, WM_GETTEXT, 5, reinterpret_cast<LPARAM>(buf)), 4);
     EXPECT_STREQ(buf, "Hell");
     EXPECT_EQ(::SendMessageA(label, WM_GETTEXTLENGTH, 0, 0), 5);
+
+    // The label keeps a megabyte of a longer text.
+    std::string huge;
+    for (int i = 0; i < 700000; ++i) huge += "ab ";
+    ::SendMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(huge.c_str()));
+    EXPECT_EQ(::SendMessageA(label, WM_GETTEXTLENGTH, 0, 0), 1 << 20);
     dlg.Destroy();
 }
 
