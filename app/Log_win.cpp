@@ -2,6 +2,7 @@
 #include "app/Log.h"
 
 #include "app/LogFormat.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
 #include <mutex>
@@ -20,14 +21,14 @@ void AppendToLog(const void* bytes, DWORD count) {
     std::string path = quorvel::ProgramFilePath(GetProgramFolder(0), quorvel::kLogFileName);
     std::lock_guard<std::mutex> guard(LogMutex());
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        file = ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;  // an unwritable folder leaves the caller undisturbed
-    ::SetFilePointer(file, 0, nullptr, FILE_END);
+    tk::UniqueHandle file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        file.Reset(::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;  // an unwritable folder leaves the caller undisturbed
+    ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
     DWORD written = 0;
-    if (count > 0) ::WriteFile(file, bytes, count, &written, nullptr);
-    ::CloseHandle(file);
+    if (count > 0) ::WriteFile(file.Get(), bytes, count, &written, nullptr);
 }
 
 bool LoggingOn() {

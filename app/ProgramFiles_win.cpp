@@ -8,6 +8,7 @@
 #include "app/Log.h"
 #include "app/LogFormat.h"
 #include "app/MailAddressFile.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
 namespace {
@@ -31,9 +32,11 @@ std::string CreateSentPicturesFolder() {
 }
 
 std::string LoadMailAddress() {
-    HANDLE file = ::CreateFileA(MailAddressPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
+    const tk::UniqueHandle owned(::CreateFileA(MailAddressPath().c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!owned) return std::string();
+    const HANDLE file = owned.Get();
 
     // Only the first word counts and at most 499 of its characters are kept,
     // so reading stops there; leading blanks are dropped as they come, so a
@@ -54,7 +57,6 @@ std::string LoadMailAddress() {
             word.push_back(c);
         }
     }
-    ::CloseHandle(file);
     return quorvel::ParseMailAddressFile(word);
 }
 
@@ -64,13 +66,14 @@ void SaveMailAddress(const std::string& address) {
     // may keep the file open for reading or writing meanwhile, as with any
     // ordinary file write: a viewer that has it open does not cost the user
     // the address.
-    HANDLE file = ::CreateFileA(MailAddressPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const tk::UniqueHandle owned(::CreateFileA(MailAddressPath().c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!owned) return;
+    const HANDLE file = owned.Get();
     ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     if (::SetEndOfFile(file) && !address.empty()) {
         DWORD written = 0;
         ::WriteFile(file, address.data(), static_cast<DWORD>(address.size()), &written, nullptr);
     }
-    ::CloseHandle(file);
 }

@@ -8,6 +8,7 @@
 // and, inside the callback object, the sink lock (pending read, pending
 // notifications, channel pointer). They are always taken in that order.
 #pragma once
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
 #include <cstdint>
@@ -71,7 +72,7 @@ private:
     DWORD m_workerThreadId = 0;
     CRITICAL_SECTION m_lock;
     std::int32_t m_lastPasswordState = PasswordNotAsked;
-    HANDLE m_workerHandle = nullptr;
+    tk::UniqueHandle m_workerHandle;
     PasswordAnswer m_passwordAnswer;
     DisconnectedDisplay m_disconnectedDisplay;
 };

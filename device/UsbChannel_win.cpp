@@ -3,9 +3,11 @@
 
 #include "device/HandheldInterfaces.h"
 #include "device/ScreenReply.h"
+#include "toolkit/Handles.h"
 
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -111,14 +113,14 @@ public:
     }
 
     // Worker side.
+    // Takes over the component's reference.
     void SetChannel(HhChannel* channel) {
         CriticalSectionLock lock(m_sinkLock);
-        if (m_channel) m_channel->Release();
-        m_channel = channel;
+        m_channel.Attach(channel);
     }
     bool HasChannel() {
         CriticalSectionLock lock(m_sinkLock);
-        return m_channel != nullptr;
+        return static_cast<bool>(m_channel);
     }
     std::int32_t PasswordStateValue() const { return m_passwordState; }
 
@@ -126,11 +128,10 @@ public:
         // The write goes out without the sink lock held, so a slow component
         // never blocks its own data-arrived notification; the channel pointer
         // is kept alive by a reference of our own.
-        HhChannel* channel = nullptr;
+        tk::ComPtr<HhChannel> channel;
         {
             CriticalSectionLock lock(m_sinkLock);
             channel = m_channel;
-            if (channel) channel->AddRef();
         }
         std::int32_t result = 1;
         if (channel) {
@@ -140,7 +141,6 @@ public:
             } catch (...) {
                 result = 1;
             }
-            channel->Release();
         }
         request.result = result;
         ::SetEvent(request.event);
@@ -165,7 +165,7 @@ public:
     // released outside the sink lock: the component may wait in its release
     // for a notification that is itself waiting for that lock.
     void HandleClose() {
-        HhChannel* channel = nullptr;
+        tk::ComPtr<HhChannel> channel;
         {
             CriticalSectionLock lock(m_sinkLock);
             if (m_pendingRead) {
@@ -174,11 +174,9 @@ public:
                 m_pendingRead = nullptr;
                 ::SetEvent(done);
             }
-            channel = m_channel;
-            m_channel = nullptr;
+            channel = std::move(m_channel);
         }
-        if (channel) channel->Release();
-    }
+    }  // the channel goes here, outside the lock
 
 private:
     // Called with the sink lock held.
@@ -194,14 +192,9 @@ private:
         }
     }
 
-    void ReleaseChannel() {
-        if (m_channel) {
-            m_channel->Release();
-            m_channel = nullptr;
-        }
-    }
+    void ReleaseChannel() { m_channel.Reset(); }
 
-    HhChannel* m_channel = nullptr;
+    tk::ComPtr<HhChannel> m_channel;
     std::int32_t m_passwordState = PasswordNotAsked;
     LONG m_refs = 0;
     DWORD m_workerThreadId;
@@ -211,33 +204,24 @@ private:
     const UsbChannel::PasswordAnswer& m_passwordAnswer;
 };
 
-// Releases a COM pointer at the end of the connect step.
-template <class T>
-struct Released {
-    T* p = nullptr;
-    ~Released() { if (p) p->Release(); }
-};
-
 bool Connect(ChannelSink& sink) {
     try {
-        Released<IUnknown> unknown;
-        Check(::CoCreateInstance(CLSID_HhManagerClass, nullptr, kHhManagerClsctx, IID_IUnknown,
-                                 reinterpret_cast<void**>(&unknown.p)));
-        Check(::OleRun(unknown.p));
-        Released<HhManager> manager;
-        Check(unknown.p->QueryInterface(IID_HhManager, reinterpret_cast<void**>(&manager.p)));
-        unknown.p->Release();
-        unknown.p = nullptr;
+        tk::ComPtr<IUnknown> unknown;
+        Check(::CoCreateInstance(CLSID_HhManagerClass, nullptr, kHhManagerClsctx, IID_IUnknown, unknown.PutVoid()));
+        Check(::OleRun(unknown.Get()));
+        tk::ComPtr<HhManager> manager;
+        Check(unknown->QueryInterface(IID_HhManager, manager.PutVoid()));
+        unknown.Reset();
 
-        Released<HhDeviceList> devices;
-        Check(manager.p->GetDeviceList(&devices.p));
+        tk::ComPtr<HhDeviceList> devices;
+        Check(manager->GetDeviceList(devices.Put()));
         LONG count = 0;
-        Check(devices.p->GetCount(&count));
+        Check(devices->GetCount(&count));
         if (count == 0) return false;  // no handheld attached
-        Released<HhDevice> device;
-        Check(devices.p->GetDevice(0, &device.p));
-        HhChannel* channel = nullptr;
-        Check(device.p->OpenChannel(kHhChannelName, &sink, &channel));
+        tk::ComPtr<HhDevice> device;
+        Check(devices->GetDevice(0, device.Put()));
+        HhChannel* channel = nullptr;  // the sink owns it from here
+        Check(device->OpenChannel(kHhChannelName, &sink, &channel));
         sink.SetChannel(channel);
     } catch (...) {
         return false;
@@ -327,11 +311,10 @@ bool UsbChannel::OpenChannel() {
     // steps, the last of which takes the channel lock: wait for it with the
     // lock left, or neither of us would ever go on.
     while (m_workerHandle) {
-        HANDLE previous = m_workerHandle;
-        m_workerHandle = nullptr;
+        tk::UniqueHandle previous = std::move(m_workerHandle);
         ::LeaveCriticalSection(&m_lock);
-        WaitAnsweringSentMessages(previous);
-        ::CloseHandle(previous);
+        WaitAnsweringSentMessages(previous.Get());
+        previous.Reset();
         ::EnterCriticalSection(&m_lock);
         if (m_workerThreadId != 0) {
             // Another thread opened the channel meanwhile.
@@ -339,18 +322,17 @@ bool UsbChannel::OpenChannel() {
             return false;
         }
     }
-    OpenRequest request{MakeEvent(), 1, &m_workerThreadId, &m_lock, PasswordNotAsked, this};
-    if (!request.event) return false;
-    m_workerHandle = ::CreateThread(nullptr, 0, &UsbChannel::WorkerProc, &request, 0, &m_workerThreadId);
+    tk::UniqueHandle opened(MakeEvent());
+    OpenRequest request{opened.Get(), 1, &m_workerThreadId, &m_lock, PasswordNotAsked, this};
+    if (!opened) return false;
+    m_workerHandle.Reset(::CreateThread(nullptr, 0, &UsbChannel::WorkerProc, &request, 0, &m_workerThreadId));
     if (!m_workerHandle) {
-        ::CloseHandle(request.event);
         ::MessageBoxA(nullptr, "Failed to create thread!", nullptr, MB_OK);
         m_workerThreadId = 0;
         return false;
     }
     // The password prompt may run on the worker meanwhile; it is ownerless.
-    WaitAnsweringSentMessages(request.event);
-    ::CloseHandle(request.event);
+    WaitAnsweringSentMessages(opened.Get());
     m_lastPasswordState = request.passwordState;
     if (request.result != 0) m_workerThreadId = 0;
     return request.result == 0;
@@ -364,14 +346,11 @@ bool UsbChannel::IsOpen() {
 bool UsbChannel::Write(const void* data, std::int32_t length) {
     CriticalSectionLock lock(m_lock);
     if (m_workerThreadId == 0) return false;
-    WriteRequest request{data, length, MakeEvent(), 1};
-    if (!request.event) return false;
-    if (!::PostThreadMessageA(m_workerThreadId, ChannelMsgWrite, reinterpret_cast<WPARAM>(&request), 0)) {
-        ::CloseHandle(request.event);
+    tk::UniqueHandle done(MakeEvent());
+    WriteRequest request{data, length, done.Get(), 1};
+    if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgWrite, reinterpret_cast<WPARAM>(&request), 0))
         return false;
-    }
-    WaitAnsweringSentMessages(request.event);
-    ::CloseHandle(request.event);
+    WaitAnsweringSentMessages(done.Get());
     return request.result == 0;
 }
 
@@ -383,21 +362,19 @@ bool UsbChannel::WriteString(std::string text) {
 bool UsbChannel::ReadString(std::string& text) {
     std::uint8_t buffer[kChannelReadBufferSize];
     std::memset(buffer, 0, sizeof buffer);
+    tk::UniqueHandle done;
     ReadRequest request{buffer, kChannelReadBufferSize, nullptr, 0};
     {
         CriticalSectionLock lock(m_lock);
         if (m_workerThreadId == 0) return false;
-        request.event = MakeEvent();
-        if (!request.event) return false;
-        if (!::PostThreadMessageA(m_workerThreadId, ChannelMsgRead, reinterpret_cast<WPARAM>(&request), 0)) {
-            ::CloseHandle(request.event);
+        done.Reset(MakeEvent());
+        request.event = done.Get();
+        if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgRead, reinterpret_cast<WPARAM>(&request), 0))
             return false;
-        }
     }
     // The reader waits outside the channel lock, so a write, a close or an
     // open check on another thread is never held up by it.
-    WaitAnsweringSentMessages(request.event);
-    ::CloseHandle(request.event);
+    WaitAnsweringSentMessages(done.Get());
     if (request.result == 0) return false;
     text = quorvel::PacketText(buffer, sizeof buffer);
     return true;
@@ -406,44 +383,37 @@ bool UsbChannel::ReadString(std::string& text) {
 void UsbChannel::CloseChannel() {
     CriticalSectionLock lock(m_lock);
     if (m_workerThreadId == 0) return;
-    HANDLE done = MakeEvent();
+    tk::UniqueHandle done(MakeEvent());
     // A worker that cannot be reached is not waited for here: its last step
     // takes the channel lock that we hold, so that wait would never end.
-    if (done && ::PostThreadMessageA(m_workerThreadId, ChannelMsgClose, reinterpret_cast<WPARAM>(done), 0))
-        WaitAnsweringSentMessages(done);
-    if (done) ::CloseHandle(done);
+    if (done && ::PostThreadMessageA(m_workerThreadId, ChannelMsgClose, reinterpret_cast<WPARAM>(done.Get()), 0))
+        WaitAnsweringSentMessages(done.Get());
     m_workerThreadId = 0;
 }
 
 int UsbChannel::GetPasswordState() {
     std::int32_t state = 0;
-    HANDLE done = nullptr;
+    tk::UniqueHandle done;
     {
         CriticalSectionLock lock(m_lock);
         if (m_workerThreadId == 0) return m_lastPasswordState;
-        done = MakeEvent();
+        done.Reset(MakeEvent());
         state = m_lastPasswordState;
         if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgPasswordState, reinterpret_cast<WPARAM>(&state),
-                                           reinterpret_cast<LPARAM>(done))) {
-            if (done) ::CloseHandle(done);
+                                           reinterpret_cast<LPARAM>(done.Get())))
             return m_lastPasswordState;
-        }
     }
-    WaitAnsweringSentMessages(done);
-    ::CloseHandle(done);
+    WaitAnsweringSentMessages(done.Get());
     return state;
 }
 
 void UsbChannel::WaitForWorkerEnd() {
-    HANDLE worker = nullptr;
+    tk::UniqueHandle worker;
     {
         CriticalSectionLock lock(m_lock);
-        worker = m_workerHandle;
-        m_workerHandle = nullptr;
+        worker = std::move(m_workerHandle);
     }
-    if (!worker) return;
-    WaitAnsweringSentMessages(worker);
-    ::CloseHandle(worker);
+    if (worker) WaitAnsweringSentMessages(worker.Get());
 }
 
 DWORD WINAPI UsbChannel::WorkerProc(LPVOID param) {

@@ -25,6 +25,7 @@
 #include "imaging/PictureHeader.h"
 #include "imaging/PreparedPicture.h"
 #include "imaging/Resample.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Text.h"
 
 #include <gdiplus.h>
@@ -156,15 +157,6 @@ bool CopyPixels(Gdiplus::Bitmap& bitmap, int orientation, PixelBuffer& out) {
     return true;
 }
 
-// Drops a COM reference at the end of a scope.
-template <class T>
-struct ComRelease {
-    T* p = nullptr;
-    ~ComRelease() {
-        if (p) p->Release();
-    }
-};
-
 // Turns COM on for this thread while it lives; whatever apartment a caller
 // already has is kept.
 struct ComScope {
@@ -178,13 +170,13 @@ struct ComScope {
 // The orientation the components report for a frame as the photo's
 // orientation (HEIF, WebP, JPEG XR, DNG, ...); 1 when they report none.
 int WicPhotoOrientation(IWICBitmapFrameDecode* frame) {
-    ComRelease<IWICMetadataQueryReader> reader;
-    if (FAILED(frame->GetMetadataQueryReader(&reader.p)) || !reader.p) return imaging::kOrientationAsStored;
+    tk::ComPtr<IWICMetadataQueryReader> reader;
+    if (FAILED(frame->GetMetadataQueryReader(reader.Put())) || !reader) return imaging::kOrientationAsStored;
     for (const wchar_t* name : {L"System.Photo.Orientation", L"/ifd/{ushort=274}"}) {
         PROPVARIANT value;
         ::PropVariantInit(&value);
         int orientation = 0;
-        if (SUCCEEDED(reader.p->GetMetadataByName(name, &value))) {
+        if (SUCCEEDED(reader->GetMetadataByName(name, &value))) {
             if (value.vt == VT_UI2) orientation = value.uiVal;
             else if (value.vt == VT_UI4) orientation = static_cast<int>(std::min<ULONG>(value.ulVal, 9));
         }
@@ -214,30 +206,30 @@ bool IsOpaqueWicFormat(const WICPixelFormatGUID& f) {
 // bounds, which is then refused there too).
 bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* opaque) {
     ComScope com;
-    ComRelease<IWICImagingFactory> factory;
+    tk::ComPtr<IWICImagingFactory> factory;
     if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  reinterpret_cast<void**>(&factory.p))))
+                                  factory.PutVoid())))
         return false;
-    ComRelease<IWICBitmapDecoder> decoder;
-    if (FAILED(factory.p->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder.p)))
+    tk::ComPtr<IWICBitmapDecoder> decoder;
+    if (FAILED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put())))
         return false;
-    ComRelease<IWICBitmapFrameDecode> frame;
-    if (FAILED(decoder.p->GetFrame(0, &frame.p))) return false;
+    tk::ComPtr<IWICBitmapFrameDecode> frame;
+    if (FAILED(decoder->GetFrame(0, frame.Put()))) return false;
     UINT w = 0, h = 0;
-    if (FAILED(frame.p->GetSize(&w, &h)) || !imaging::IsDecodableSize(w, h)) return false;
-    if (orientation == 0) orientation = WicPhotoOrientation(frame.p);
+    if (FAILED(frame->GetSize(&w, &h)) || !imaging::IsDecodableSize(w, h)) return false;
+    if (orientation == 0) orientation = WicPhotoOrientation(frame.Get());
     WICPixelFormatGUID stored{};
-    *opaque = SUCCEEDED(frame.p->GetPixelFormat(&stored)) && IsOpaqueWicFormat(stored);
+    *opaque = SUCCEEDED(frame->GetPixelFormat(&stored)) && IsOpaqueWicFormat(stored);
     const bool turned = orientation != imaging::kOrientationAsStored;
     // A turned photo in 24-bit colour (every JPEG from a camera) is read in
     // its own format and converted while it is turned: one pass, as the
     // conversion alone costs a photo that is not turned.
     const bool bgrTurn = turned && ::IsEqualGUID(stored, GUID_WICPixelFormat24bppBGR);
-    ComRelease<IWICBitmapSource> bgra;
+    tk::ComPtr<IWICBitmapSource> bgra;
     if (bgrTurn) {
-        frame.p->AddRef();
-        bgra.p = frame.p;
-    } else if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &bgra.p))) {
+        frame->AddRef();
+        bgra.Attach(frame.Get());
+    } else if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.Get(), bgra.Put()))) {
         return false;
     }
     if (!AllocateUpright(out.pixels, orientation, w, h)) return false;
@@ -254,7 +246,7 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
         const UINT rows = std::min<UINT>(bandRows, h - y);
         const WICRect part{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
         std::uint8_t* into = turned ? band.data() : out.pixels.bgra.data() + static_cast<std::size_t>(y) * stride;
-        bool placed = SUCCEEDED(bgra.p->CopyPixels(&part, stride, stride * rows, into));
+        bool placed = SUCCEEDED(bgra->CopyPixels(&part, stride, stride * rows, into));
         if (placed && bgrTurn)
             placed = imaging::PlaceStoredBgrRows(into, static_cast<int>(w), static_cast<int>(rows), static_cast<int>(stride),
                                                  static_cast<int>(y), static_cast<int>(h), orientation,
@@ -270,7 +262,7 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
         }
     }
     double dx = 0.0, dy = 0.0;
-    if (SUCCEEDED(frame.p->GetResolution(&dx, &dy)) && dx > 0.0 && dy > 0.0) {
+    if (SUCCEEDED(frame->GetResolution(&dx, &dy)) && dx > 0.0 && dy > 0.0) {
         // The resolution follows the turn.
         const bool swap = imaging::SwapsSides(orientation);
         out.dpiX = static_cast<float>(swap ? dy : dx);
@@ -287,13 +279,11 @@ bool DecodeWithWic(IStream* stream, int orientation, DecodedPicture& out, bool* 
 // be opened at all (only then is `stamp` meaningful).
 PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) {
     *opened = false;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    struct CloseOnExit {
-        HANDLE h;
-        ~CloseOnExit() { ::CloseHandle(h); }
-    } closer{file};
+    const tk::UniqueHandle owned(::CreateFileW(path.c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!owned) return nullptr;
+    const HANDLE file = owned.Get();
 
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(file, &info)) return nullptr;
@@ -323,15 +313,12 @@ PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) 
         ::GlobalFree(memory);
         return nullptr;
     }
-    IStream* stream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &stream)) || !stream) {
+    tk::ComPtr<IStream> owner;
+    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, owner.Put())) || !owner) {
         ::GlobalFree(memory);
         return nullptr;
     }
-    struct ReleaseOnExit {
-        IStream* s;
-        ~ReleaseOnExit() { s->Release(); }
-    } releaser{stream};
+    IStream* const stream = owner.Get();  // the stream owns the memory from here
 
     auto picture = std::make_shared<DecodedPicture>();
     bool opaque = false;
@@ -601,13 +588,10 @@ struct FileIdentity {
 
 bool IdentityOf(const std::wstring& path, FileIdentity* id) {
     // No access asked for: even a file another program holds open answers.
-    HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const tk::UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool ok = ::GetFileInformationByHandle(file, &info) != 0;
-    ::CloseHandle(file);
-    if (!ok) return false;
+    if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return false;
     *id = FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
     return true;
 }
@@ -618,21 +602,21 @@ const std::vector<std::wstring>& InstalledPictureExtensions() {
     static const std::vector<std::wstring> extensions = [] {
         std::vector<std::wstring> lists;
         ComScope com;
-        ComRelease<IWICImagingFactory> factory;
-        ComRelease<IEnumUnknown> decoders;
+        tk::ComPtr<IWICImagingFactory> factory;
+        tk::ComPtr<IEnumUnknown> decoders;
         if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                         reinterpret_cast<void**>(&factory.p))) &&
-            SUCCEEDED(factory.p->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, &decoders.p))) {
+                                         factory.PutVoid())) &&
+            SUCCEEDED(factory->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, decoders.Put()))) {
             for (;;) {
-                ComRelease<IUnknown> item;
+                tk::ComPtr<IUnknown> item;
                 ULONG got = 0;
-                if (decoders.p->Next(1, &item.p, &got) != S_OK || got != 1) break;
-                ComRelease<IWICBitmapCodecInfo> info;
-                if (FAILED(item.p->QueryInterface(IID_IWICBitmapCodecInfo, reinterpret_cast<void**>(&info.p)))) continue;
+                if (decoders->Next(1, item.Put(), &got) != S_OK || got != 1) break;
+                tk::ComPtr<IWICBitmapCodecInfo> info;
+                if (FAILED(item->QueryInterface(IID_IWICBitmapCodecInfo, info.PutVoid()))) continue;
                 UINT n = 0;
-                if (FAILED(info.p->GetFileExtensions(0, nullptr, &n)) || n == 0 || n > 4096) continue;
+                if (FAILED(info->GetFileExtensions(0, nullptr, &n)) || n == 0 || n > 4096) continue;
                 std::wstring list(n, L'\0');
-                if (FAILED(info.p->GetFileExtensions(n, &list[0], &n))) continue;
+                if (FAILED(info->GetFileExtensions(n, &list[0], &n))) continue;
                 list.resize(std::wcslen(list.c_str()));
                 lists.push_back(list);
             }

@@ -4,6 +4,7 @@
 // one mail: construct (load, log on), Send once, destroy (log off, unload),
 // all on the same thread.
 #pragma once
+#include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
 #include <mapi.h>
@@ -44,7 +45,7 @@ public:
                   const std::vector<std::wstring>& attachments);
 
 private:
-    HMODULE m_library = nullptr;
+    tk::Library m_library;
     LPMAPISENDMAIL m_sendMail = nullptr;
     void* m_sendMailW = nullptr;  // MAPISendMailW, where the library has it
     LPMAPILOGON m_logon = nullptr;

@@ -121,12 +121,12 @@ std::wstring FileNameOf(const std::wstring& path) {
 }  // namespace
 
 MapiMailer::MapiMailer(HWND owner) : m_session(0), m_owner(owner) {
-    m_library = ::LoadLibraryA("Mapi32.dll");
+    m_library.Reset(::LoadLibraryA("Mapi32.dll"));
     if (m_library) {
-        m_sendMail = Resolve<LPMAPISENDMAIL>(m_library, "MAPISendMail");
-        m_sendMailW = reinterpret_cast<void*>(::GetProcAddress(m_library, "MAPISendMailW"));
-        m_logon = Resolve<LPMAPILOGON>(m_library, "MAPILogon");
-        m_logoff = Resolve<LPMAPILOGOFF>(m_library, "MAPILogoff");
+        m_sendMail = Resolve<LPMAPISENDMAIL>(m_library.Get(), "MAPISendMail");
+        m_sendMailW = m_library.Proc<void*>("MAPISendMailW");
+        m_logon = Resolve<LPMAPILOGON>(m_library.Get(), "MAPILogon");
+        m_logoff = Resolve<LPMAPILOGOFF>(m_library.Get(), "MAPILogoff");
     }
     if (m_library && m_logon) {
         // A failed logon is not acted upon: the session stays 0 and the send
@@ -141,7 +141,7 @@ MapiMailer::MapiMailer(HWND owner) : m_session(0), m_owner(owner) {
 
 MapiMailer::~MapiMailer() {
     if (m_library && m_logoff) m_logoff(m_session, reinterpret_cast<ULONG_PTR>(m_owner), 0, 0);
-    if (m_library) ::FreeLibrary(m_library);
+    // The library goes with its owner, after the log-off.
 }
 
 bool MapiMailer::Send(const std::string& address, const std::string& subject, const std::string& body,

@@ -19,6 +19,7 @@
 #include "mail/MailTurns.h"
 #include "mail/MapiMailer.h"
 #include "mail/SendMailDlg.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Text.h"
 
 #include <atomic>
@@ -140,7 +141,8 @@ bool StartMailThread(std::unique_ptr<MailJob> job) {
 
     ++g_runningMailThreads;
     MailThreadStart* handedOver = start.release();  // the thread owns it from here
-    HANDLE thread = ::CreateThread(nullptr, 0, &MailThread, handedOver, 0, nullptr);
+    // Nothing waits for the thread: its handle goes at once.
+    const tk::UniqueHandle thread(::CreateThread(nullptr, 0, &MailThread, handedOver, 0, nullptr));
     if (!thread) {
         start.reset(handedOver);  // no thread: it comes back to us and is freed
         --g_runningMailThreads;
@@ -149,7 +151,6 @@ bool StartMailThread(std::unique_ptr<MailJob> job) {
         ShowMailFailed(owner);
         return false;
     }
-    ::CloseHandle(thread);  // nothing waits for the thread
     return true;
 }
 
