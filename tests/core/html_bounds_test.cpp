@@ -71,6 +71,8 @@ TEST(HtmlBounds, MemoryAndMeasuringStayInProportionToTheText) {
         {"1 MB of breaks", Repeat("<br>", mb / 4), 0, 40, 1},
         {"4 MB of breaks, past the layout's bytes", Repeat("<br>", mb), 0, 16, 1},
         {"100,000-cell tables", Repeat("<table><tr><td colspan=500>x" + Repeat("<tr>", 199) + "</table>", 1300), 0, 12, 1},
+        {"1 MB of unclosed rows and cells", "<table>" + Repeat("<tr><td>x", mb / 9), 0, 12, 1},
+        {"1 MB of cells in one row", "<table><tr>" + Repeat("<td>x", mb / 5), 0, 12, 1},
         {"1 MB of zero-width characters", Repeat(std::string(999, '\x01') + "a", mb / 1000), 300, 12, 50},
         {"zero-width words", Repeat("\x01\x01\x01 ", mb / 4), 300, 12, 30},
         {"a long link over many pieces", href + Repeat("x<t>", mb / 8), 0, 40, 1},
