@@ -52,7 +52,8 @@ HtmlImage ParseImage(std::string_view params, const HtmlValueContext& ctx, const
 }
 
 int ImageExtent(int natural, int value, bool percent) {
-    return std::max(percent ? HtmlMulDiv(natural, value, 100) : value, 0);
+    // A percentage of a natural size is a length like any other.
+    return std::max(ClampLength(percent ? HtmlMulDiv(natural, value, 100) : value), 0);
 }
 
 void ReservedSize(const HtmlImage& image, int width, int height, const HtmlShadowSettings& shadow, int* rw, int* rh) {

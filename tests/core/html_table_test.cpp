@@ -148,6 +148,9 @@ TEST(HtmlTables, ImagesSizesStylesAndSilhouettes) {
     };
     const Case cases[] = {
         {"<bmp idres=5 width=50% height=20>", nullptr, {"image bitmap #102 0,0 32x20 fx 0000 808080"}},
+        // a scaled size stays a length
+        {"<bmp idres=9 width=99999999% height=20>", [](Fixture& f) { f.images.pictures["res#9"] = {5000, 16}; },
+         {"image bitmap #102 0,0 1000000x20"}},
         // icons are loaded at a percentage of the system icon size
         {"<icon idres=3 width=50% height=50%>", nullptr, {"icon res#3 16x16", "image icon #102 0,0 16x16"}},
         {"<icon handle=77 width=8>", nullptr, {"icon handle#77 8x32", "image icon #77 0,0 24x24"}},
