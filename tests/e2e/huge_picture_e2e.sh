@@ -97,8 +97,8 @@ send_and_check photo200 16000 12000 "bottom right of 200 MP"
 
 # Zoom out: 14688 x 11016, centred again; the crop's mean colour is that of
 # the same place in the file (red and green grow across the photo).
-drv click "$MAIN" 1030; sleep 0.5
-expect_eq "$(fields)" "14688 11016" "zoomed out"
+drv click "$MAIN" 1030
+wait_eq fields "14688 11016" "zoomed out"
 expect_eq "$(offset_of 139 140)" "-7184 -5388 14688 11016" "zoomed out, centred"
 screen_not_white huge-200mp-zoomed-out
 rm -f "$WORK/received/photo200.jpg"

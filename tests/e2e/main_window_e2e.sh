@@ -42,10 +42,10 @@ x_after_drag="$(offset_of 139 140 | cut -d' ' -f1)"
 screenshot main-panned
 
 # Zoom in and out: one tenth per step.
-drv click "$MAIN" 1031; sleep 0.3
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "660 110" "zoom in"
-drv click "$MAIN" 1030; sleep 0.3
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "594 99" "zoom out"
+drv click "$MAIN" 1031
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "660 110" "zoom in"
+drv click "$MAIN" 1030
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "594 99" "zoom out"
 
 # Image size: 100 x 100 on a 400 x 200 picture gives 100 x 50; 10 x 10 is ignored.
 open_picture "$WORK/wide.png"
@@ -57,8 +57,7 @@ drv settext "Image size" 1019 100
 drv settext "Image size" 1017 100
 drv click "Image size" 1035
 drv gone "Image size" 5000 || fail "Image size stayed open"
-sleep 0.3
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "100 50" "fitted into 100 x 100"
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "100 50" "fitted into 100 x 100"
 drv click "$MAIN" 1005
 drv wait "Image size" 10000 >/dev/null
 drv settext "Image size" 1019 10
@@ -82,28 +81,27 @@ image_size() {
 image_size "100 50" 300 ""
 expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "100 50" "empty height ignored"
 image_size "100 50" 0320 0320
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "320 160" "leading zeros"
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "320 160" "leading zeros"
 image_size "320 160" 50 50 escape
 expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "320 160" "Escape cancels"
 
 # Zoom limits: in stops once a side reaches 2500, out once a side is 10.
 make_card "$WORK/big.png" 2400 1000
 open_picture "$WORK/big.png"
-drv click "$MAIN" 1031; sleep 0.5
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "2640 1100" "zoom in below 2500"
+drv click "$MAIN" 1031
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "2640 1100" "zoom in below 2500"
 drv click "$MAIN" 1031; sleep 0.5
 expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "2640 1100" "zoom in at its limit"
 make_card "$WORK/thin.png" 11 200
 open_picture "$WORK/thin.png"
-drv click "$MAIN" 1030; sleep 0.3
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "10 180" "zoom out above 10"
+drv click "$MAIN" 1030
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "10 180" "zoom out above 10"
 drv click "$MAIN" 1030; sleep 0.3
 expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "10 180" "zoom out at its limit"
 
 # Connect: the handheld reports 320 x 240.
 drv click "$MAIN" 1002
-sleep 1
-expect_eq "$(drv status "$MAIN")" "Connected" "status after Connect"
+wait_status "Connected"
 expect_eq "$(enabled_set)" "01111111" "buttons after Connect"
 expect_eq "$(drv client "$MAIN" 138)" "418 407" "handheld pane for 320 x 240"
 expect_eq "$(offset_of 140 138)" "50 87 320 240" "screen hole for 320 x 240"
@@ -111,16 +109,14 @@ open_picture "$WORK/card.png"
 screenshot main-connected
 
 drv click "$MAIN" 1003
-sleep 0.5
-expect_eq "$(drv status "$MAIN")" "Disconnected" "status after Disconnect"
+wait_status "Disconnected"
 expect_eq "$(enabled_set)" "10110111" "buttons after Disconnect"
 grep -q 'recv #2 Bye len=3 427965' "$WORK/trace.txt" || fail "Bye not sent as three bytes: $(cat "$WORK/trace.txt")"
 
 # A bigger screen: 480 x 360.
 sed -i 's/^screen_reply=.*/screen_reply=height=360 width=480/' "$WORK/handheld.ini"
 drv click "$MAIN" 1002
-sleep 1
-expect_eq "$(offset_of 140 138)" "75 131 480 360" "screen hole for 480 x 360"
+wait_eq 'offset_of 140 138' "75 131 480 360" "screen hole for 480 x 360"
 screenshot main-connected-480
 
 # A broken picture file: no crash, no message, the size it reports is 0 x 0
