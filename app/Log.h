@@ -12,4 +12,9 @@ void WriteLogLine(std::string line);
 void WriteLogBytes(const void* bytes, std::int32_t count);
 // Flag 0: the folder of the running executable, without a trailing
 // backslash. Non-zero: the executable's full path.
+// The ANSI form, for what must stay in the code page; file paths are built
+// from GetProgramFolderW.
 std::string GetProgramFolder(int flag);
+// The same in UTF-16: every character of the folder, whatever the code page
+// holds.
+std::wstring GetProgramFolderW(int flag);

@@ -31,14 +31,30 @@ std::string FormatInt(std::int32_t value) {
     return buffer;
 }
 
-std::string ProgramFolderFromModulePath(const std::string& modulePath) {
-    const std::size_t lastBackslash = modulePath.rfind('\\');
-    if (lastBackslash == std::string::npos) return ".";
+namespace {
+
+template <class Text>
+Text FolderOf(const Text& modulePath) {
+    const std::size_t lastBackslash = modulePath.rfind(typename Text::value_type('\\'));
+    if (lastBackslash == Text::npos) return Text(1, typename Text::value_type('.'));
     return modulePath.substr(0, lastBackslash);
 }
 
+template <class Text>
+Text PathIn(const Text& programFolder, const Text& fileName) {
+    return programFolder + typename Text::value_type('\\') + fileName;
+}
+
+}  // namespace
+
+std::string ProgramFolderFromModulePath(const std::string& modulePath) { return FolderOf(modulePath); }
+std::wstring ProgramFolderFromModulePath(const std::wstring& modulePath) { return FolderOf(modulePath); }
+
 std::string ProgramFilePath(const std::string& programFolder, const std::string& fileName) {
-    return programFolder + "\\" + fileName;
+    return PathIn(programFolder, fileName);
+}
+std::wstring ProgramFilePath(const std::wstring& programFolder, const std::wstring& fileName) {
+    return PathIn(programFolder, fileName);
 }
 
 }  // namespace quorvel

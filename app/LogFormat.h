@@ -28,9 +28,11 @@ std::string FormatInt(std::int32_t value);
 // backslash. A path without a backslash gives "." (the current folder), so
 // that files are never written to the root of a drive.
 std::string ProgramFolderFromModulePath(const std::string& modulePath);
+std::wstring ProgramFolderFromModulePath(const std::wstring& modulePath);
 
 // Program folder + "\" + fileName (plain concatenation).
 std::string ProgramFilePath(const std::string& programFolder, const std::string& fileName);
+std::wstring ProgramFilePath(const std::wstring& programFolder, const std::wstring& fileName);
 
 extern const char kLogFileName[];  // "log.txt"
 

@@ -18,13 +18,14 @@ std::mutex& LogMutex() {
 }
 
 void AppendToLog(const void* bytes, DWORD count) {
-    std::string path = quorvel::ProgramFilePath(GetProgramFolder(0), quorvel::kLogFileName);
+    const std::string name = quorvel::kLogFileName;
+    const std::wstring path = quorvel::ProgramFilePath(GetProgramFolderW(0), std::wstring(name.begin(), name.end()));
     std::lock_guard<std::mutex> guard(LogMutex());
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     tk::UniqueHandle file(
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        file.Reset(::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        file.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;  // an unwritable folder leaves the caller undisturbed
     ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
     DWORD written = 0;
@@ -54,6 +55,27 @@ std::string GetProgramFolder(int flag) {
     char path[MAX_PATH] = {};
     DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string full(path, n < MAX_PATH ? n : MAX_PATH);
+    if (flag != 0) return full;
+    return quorvel::ProgramFolderFromModulePath(full);
+}
+
+std::wstring GetProgramFolderW(int flag) {
+    // The buffer grows until the whole path fits, so a program installed
+    // below a long path finds its files all the same.
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, &full[0], static_cast<DWORD>(full.size()));
+        if (n == 0) {
+            full.clear();
+            break;
+        }
+        if (n < full.size()) {
+            full.resize(n);
+            break;
+        }
+        if (full.size() >= 32768) break;
+        full.resize(full.size() * 2);
+    }
     if (flag != 0) return full;
     return quorvel::ProgramFolderFromModulePath(full);
 }

@@ -6,8 +6,8 @@
 #include <string>
 
 // Creates program folder + "\Sent Pictures" (an existing one is normal) and
-// returns its path.
-std::string CreateSentPicturesFolder();
+// returns its path, in UTF-16 like every file path of the program.
+std::wstring CreateSentPicturesFolder();
 // The first word of "email.dat" (at most 499 characters), or "".
 std::string LoadMailAddress();
 // Replaces the whole of "email.dat" with the address.

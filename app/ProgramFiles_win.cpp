@@ -13,26 +13,27 @@
 
 namespace {
 
-const char kSentPicturesFolderName[] = "Sent Pictures";
+const wchar_t kSentPicturesFolderName[] = L"Sent Pictures";
 
-std::string MailAddressPath() {
-    return quorvel::ProgramFilePath(GetProgramFolder(0), quorvel::kMailAddressFileName);
+std::wstring MailAddressPath() {
+    const std::string name = quorvel::kMailAddressFileName;
+    return quorvel::ProgramFilePath(GetProgramFolderW(0), std::wstring(name.begin(), name.end()));
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 }  // namespace
 
-std::string CreateSentPicturesFolder() {
-    const std::string folder = quorvel::ProgramFilePath(GetProgramFolder(0), kSentPicturesFolderName);
+std::wstring CreateSentPicturesFolder() {
+    const std::wstring folder = quorvel::ProgramFilePath(GetProgramFolderW(0), kSentPicturesFolderName);
     // An existing folder is the normal case; a failure shows up later, when
     // the prepared picture cannot be written.
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
 
 std::string LoadMailAddress() {
-    const tk::UniqueHandle owned(::CreateFileA(MailAddressPath().c_str(), GENERIC_READ,
+    const tk::UniqueHandle owned(::CreateFileW(MailAddressPath().c_str(), GENERIC_READ,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!owned) return std::string();
@@ -66,7 +67,7 @@ void SaveMailAddress(const std::string& address) {
     // may keep the file open for reading or writing meanwhile, as with any
     // ordinary file write: a viewer that has it open does not cost the user
     // the address.
-    const tk::UniqueHandle owned(::CreateFileA(MailAddressPath().c_str(), GENERIC_WRITE,
+    const tk::UniqueHandle owned(::CreateFileW(MailAddressPath().c_str(), GENERIC_WRITE,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!owned) return;

@@ -140,7 +140,7 @@ BOOL CZelpixDlg::OnInitDialog() {
     m_btnImageSize.Enable(false);
     m_btnDisconnect.Enable(false);
 
-    m_sentPicturesFolder = tk::ToWide(CreateSentPicturesFolder());
+    m_sentPicturesFolder = CreateSentPicturesFolder();
     CreateToolTips();
 
     m_statusBar.Create(Hwnd(), IDC_STATUS_BAR);

@@ -70,5 +70,14 @@ TEST(ProgramFolder, CutBeforeTheLastBackslash) {
     EXPECT_EQ(ProgramFilePath("C:\\Quorvel", "Sent Pictures"), "C:\\Quorvel\\Sent Pictures");
 }
 
+TEST(ProgramFolder, WideFormsKeepEveryCharacter) {
+    EXPECT_EQ(ProgramFolderFromModulePath(std::wstring(L"D:\\\u5199\u771f\\\u0424\\Quorvel.exe")),
+              L"D:\\\u5199\u771f\\\u0424");
+    EXPECT_EQ(ProgramFolderFromModulePath(std::wstring(L"D:\\Quorvel.exe")), L"D:");
+    EXPECT_EQ(ProgramFolderFromModulePath(std::wstring(L"\u5199.exe")), L".");
+    EXPECT_EQ(ProgramFilePath(std::wstring(L"D:\\\u5199"), std::wstring(L"Sent Pictures")),
+              L"D:\\\u5199\\Sent Pictures");
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -18,28 +18,29 @@ namespace {
 
 const char kRelocatedVariable[] = "QUORVEL_PROGRAM_FILES_TEST_COPY";
 
-std::string Folder() { return GetProgramFolder(0); }
-std::string MailFile() { return Folder() + "\\email.dat"; }
-std::string SentFolder() { return Folder() + "\\Sent Pictures"; }
+std::wstring Folder() { return GetProgramFolderW(0); }
+std::wstring MailFile() { return Folder() + L"\\email.dat"; }
+std::wstring SentFolder() { return Folder() + L"\\Sent Pictures"; }
+std::wstring LogFile() { return Folder() + L"\\log.txt"; }
 
-bool IsDirectory(const std::string& path) {
-    const DWORD a = ::GetFileAttributesA(path.c_str());
+bool IsDirectory(const std::wstring& path) {
+    const DWORD a = ::GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
     if (!bytes.empty()) ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(f);
 }
 
-std::string ReadBytes(const std::string& path) {
+std::string ReadBytes(const std::wstring& path) {
     std::string out;
-    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return out;
     char buf[4096];
     DWORD got = 0;
@@ -48,24 +49,24 @@ std::string ReadBytes(const std::string& path) {
     return out;
 }
 
-void RemoveTree(const std::string& path) {
-    const DWORD a = ::GetFileAttributesA(path.c_str());
+void RemoveTree(const std::wstring& path) {
+    const DWORD a = ::GetFileAttributesW(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return;
     if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(path.c_str());
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
         return;
     }
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = fd.cFileName;
-            if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-        } while (::FindNextFileA(h, &fd));
+            const std::wstring name = fd.cFileName;
+            if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+        } while (::FindNextFileW(h, &fd));
         ::FindClose(h);
     }
-    ::RemoveDirectoryA(path.c_str());
+    ::RemoveDirectoryW(path.c_str());
 }
 
 class ProgramFiles : public ::testing::Test {
@@ -74,6 +75,7 @@ protected:
     void SetUp() override {
         RemoveTree(MailFile());
         RemoveTree(SentFolder());
+        RemoveTree(LogFile());
     }
     void TearDown() override { SetUp(); }
 };
@@ -87,11 +89,18 @@ TEST_F(ProgramFiles, FirstRunMakesTheSentPicturesFolderAndHasNoAddress) {
     EXPECT_FALSE(Exists(MailFile()));  // reading creates nothing
 }
 
+TEST_F(ProgramFiles, TheLogIsWrittenInTheProgramFolder) {
+    // The copy runs with "log" as the last word of its command line.
+    WriteLogLine("first");
+    WriteLogLine("second");
+    EXPECT_EQ(ReadBytes(LogFile()), std::string("first\r\n\0second\r\n\0", 17));
+}
+
 TEST_F(ProgramFiles, AnExistingSentPicturesFolderIsLeftAsItIs) {
-    ASSERT_TRUE(::CreateDirectoryA(SentFolder().c_str(), nullptr));
-    WriteBytes(SentFolder() + "\\earlier.jpg", "earlier picture");
+    ASSERT_TRUE(::CreateDirectoryW(SentFolder().c_str(), nullptr));
+    WriteBytes(SentFolder() + L"\\earlier.jpg", "earlier picture");
     EXPECT_EQ(CreateSentPicturesFolder(), SentFolder());
-    EXPECT_EQ(ReadBytes(SentFolder() + "\\earlier.jpg"), "earlier picture");
+    EXPECT_EQ(ReadBytes(SentFolder() + L"\\earlier.jpg"), "earlier picture");
 }
 
 TEST_F(ProgramFiles, AFileInTheFolderSPlaceIsNotReported) {
@@ -137,15 +146,15 @@ TEST_F(ProgramFiles, HandEditedFilesGiveTheirFirstWord) {
 
 TEST_F(ProgramFiles, UnwritableAddressFileIsSkippedSilently) {
     // A folder named email.dat can be neither read nor written as a file.
-    ASSERT_TRUE(::CreateDirectoryA(MailFile().c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(MailFile().c_str(), nullptr));
     SaveMailAddress("lost@address");
     EXPECT_TRUE(IsDirectory(MailFile()));
     EXPECT_EQ(LoadMailAddress(), "");
-    ::RemoveDirectoryA(MailFile().c_str());
+    ::RemoveDirectoryW(MailFile().c_str());
 
     // A hidden file is rewritten like any other.
     WriteBytes(MailFile(), "old@address");
-    ASSERT_TRUE(::SetFileAttributesA(MailFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(::SetFileAttributesW(MailFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
     SaveMailAddress("new@address");
     EXPECT_EQ(LoadMailAddress(), "new@address");
 }
@@ -154,7 +163,7 @@ TEST_F(ProgramFiles, AddressFileOpenElsewhereIsStillReplaced) {
     // Another program has "email.dat" open for reading (and lets others read
     // and write it): the confirmed address still replaces the file.
     WriteBytes(MailFile(), "old@address.example");
-    HANDLE reader = ::CreateFileA(MailFile().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE reader = ::CreateFileW(MailFile().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     SaveMailAddress("new@address");
@@ -165,34 +174,38 @@ TEST_F(ProgramFiles, AddressFileOpenElsewhereIsStillReplaced) {
 
 TEST_F(ProgramFiles, ReadOnlyAddressFileKeepsTheOldAddress) {
     WriteBytes(MailFile(), "old@address");
-    ASSERT_TRUE(::SetFileAttributesA(MailFile().c_str(), FILE_ATTRIBUTE_READONLY));
-    HANDLE probe = ::CreateFileA(MailFile().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(::SetFileAttributesW(MailFile().c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE probe = ::CreateFileW(MailFile().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
         ::CloseHandle(probe);
-        ::SetFileAttributesA(MailFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::SetFileAttributesW(MailFile().c_str(), FILE_ATTRIBUTE_NORMAL);
         GTEST_SKIP() << "read-only files are writable here (Wine run as root)";
     }
     SaveMailAddress("new@address");
     EXPECT_EQ(LoadMailAddress(), "old@address");
-    ::SetFileAttributesA(MailFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(MailFile().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Runs the tests in a copy of this executable in a fresh folder.
 int RunRelocated() {
-    char tmp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, tmp);
-    const std::string folder = std::string(tmp) + "quorvel_program_files_" + std::to_string(::GetCurrentProcessId());
+    // The folder's name holds characters no ANSI code page has all of, so
+    // every file of the program folder must be reached by its UTF-16 path.
+    wchar_t tmp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, tmp);
+    const std::wstring folder = std::wstring(tmp) + L"quorvel_\u5199\u771f_\u0424\u043e\u0442\u043e_" +
+                                std::to_wstring(::GetCurrentProcessId());
     RemoveTree(folder);
-    if (!::CreateDirectoryA(folder.c_str(), nullptr)) return 2;
-    const std::string copy = folder + "\\program_files_test.exe";
-    if (!::CopyFileA(GetProgramFolder(1).c_str(), copy.c_str(), FALSE)) return 2;
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return 2;
+    const std::wstring copy = folder + L"\\program_files_test.exe";
+    if (!::CopyFileW(GetProgramFolderW(1).c_str(), copy.c_str(), FALSE)) return 2;
 
     // The same arguments, behind the copy's path.
     int argc = 0;
     LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    std::wstring line = L"\"" + tk::ToWide(copy) + L"\"";
+    std::wstring line = L"\"" + copy + L"\"";
     for (int i = 1; argv && i < argc; ++i) line += std::wstring(L" \"") + argv[i] + L"\"";
     if (argv) ::LocalFree(argv);
+    line += L" log";
 
     ::SetEnvironmentVariableA(kRelocatedVariable, "1");
     STARTUPINFOW si{};
