@@ -6,10 +6,12 @@
 // hides it again on leaving the tool, a click, a key or a timeout.
 //
 // The decisions (placement, states, registry) live in TipCore; this class
-// turns them into timers, regions and painting.
+// turns them into timers, regions and painting: its text through the HTML
+// renderer, its fill, shadow and translucency through the effect painter.
 #pragma once
+#include "effects/EffectPainter.h"
+#include "html/HtmlRenderer.h"
 #include "tooltip/TipCore.h"
-#include "tooltip/TipDrawing_win.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
@@ -92,7 +94,7 @@ public:
     void SetNotifyTarget(bool on) { m_notifyWnd = on ? m_owner : nullptr; }
     void SetRepaintOnHover(bool on) { m_repaintOnHover = on; }
     void SetWrapWidth(int pixels) { m_renderer.SetMaxWidth(pixels); }
-    void SetStyleSheet(const char* sheet) { m_renderer.SetStyleSheet(sheet); }
+    void SetStyleSheet(const char* sheet);
     // The tip's renderer: the frames of "ilst" tags and the module of
     // "iddll" pictures.
     bool SetImageList(HBITMAP strip, UINT resource, int frameWidth, int frameHeight, int initialCount,
@@ -145,8 +147,8 @@ private:
     quorvel::TipController m_ctl;
     quorvel::TipToolRegistry m_tools;
     std::vector<HWND> m_toolbars;
-    TipHtml m_renderer;
-    TipEffects m_effects;
+    CHtmlRenderer m_renderer;
+    effects::CEffectPainter m_effects;
 
     int m_shape[9] = {};
     int m_shadowDx = 6, m_shadowDy = 6, m_shadowDarkness = 50, m_blurW = 7, m_blurH = 7;

@@ -187,6 +187,15 @@ void CHtToolTip::SetFillColors(COLORREF begin, COLORREF middle, COLORREF end) {
     m_ctl.defaults.middleColor = middle;
     m_ctl.defaults.endColor = end;
 }
+void CHtToolTip::SetStyleSheet(const char* sheet) {
+    if (!sheet) {
+        m_renderer.SetStyleSheet(nullptr);
+        return;
+    }
+    const std::string text(sheet);
+    m_renderer.SetStyleSheet(&text);
+}
+
 void CHtToolTip::SetFillEffect(int effect, int granularity) {
     m_ctl.defaults.fillEffect = effect;
     m_ctl.defaults.granularity = granularity;
@@ -429,14 +438,14 @@ bool CHtToolTip::ShowTip(TipHandle tool, TipToolInfo& info, TipPoint at, int sho
 
     const int x = cursor.x - place.anchor.x, y = cursor.y - place.anchor.y;
     const bool shadow = m_shadowDx != 0 || m_shadowDy != 0;
-    HRGN windowRegion = ::CreateRectRgn(0, 0, 0, 0);
-    ::CombineRgn(windowRegion, m_region.Get(), nullptr, RGN_COPY);
+    tk::Region windowRegion(::CreateRectRgn(0, 0, 0, 0));
+    ::CombineRgn(windowRegion.Get(), m_region.Get(), nullptr, RGN_COPY);
     int fullW = W, fullH = Ht;
     if (shadow) {
         tk::Region moved(::CreateRectRgn(0, 0, 0, 0));
         ::CombineRgn(moved.Get(), m_region.Get(), nullptr, RGN_COPY);
         ::OffsetRgn(moved.Get(), m_shadowDx, m_shadowDy);
-        ::CombineRgn(windowRegion, windowRegion, moved.Get(), RGN_OR);
+        ::CombineRgn(windowRegion.Get(), windowRegion.Get(), moved.Get(), RGN_OR);
         fullW += m_shadowDx;
         fullH += m_shadowDy;
     }
@@ -453,7 +462,8 @@ bool CHtToolTip::ShowTip(TipHandle tool, TipToolInfo& info, TipPoint at, int sho
     }
     // The text is the window's title too, for assistive tools and tests.
     ::SetWindowTextA(m_hwnd, info.text.c_str());
-    ::SetWindowRgn(m_hwnd, windowRegion, FALSE);  // the window owns the region now
+    // The window owns the region once it takes it.
+    if (::SetWindowRgn(m_hwnd, windowRegion.Get(), FALSE)) windowRegion.Release();
     UINT flags = SWP_NOACTIVATE | SWP_SHOWWINDOW | (showMode == 2 ? SWP_NOZORDER : 0);
     ::SetWindowPos(m_hwnd, HWND_TOPMOST, x, y, fullW, fullH, flags);
     ::InvalidateRect(m_hwnd, nullptr, FALSE);

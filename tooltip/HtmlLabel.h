@@ -2,7 +2,7 @@
 // a snapshot of what its parent painted beneath it, with clickable links
 // and hover styles. Bound to a template's static control, it subclasses it.
 #pragma once
-#include "tooltip/TipDrawing_win.h"
+#include "html/HtmlRenderer.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Handles.h"
 
@@ -33,7 +33,7 @@ private:
     // Measures and draws into `dc`, or into the window's own DC when null.
     void Draw(HDC dc);
 
-    TipHtml m_renderer;
+    CHtmlRenderer m_renderer;
     std::string m_text;
     std::string m_baseSheet;
     tk::Bitmap m_background;

@@ -44,7 +44,8 @@ void CHtmlLabel::SetLinkStyle(COLORREF normal, bool normalUnderline, COLORREF ho
                   static_cast<unsigned>(normal), normalUnderline ? "underline" : "none",
                   static_cast<unsigned>(hover), hoverUnderline ? "underline" : "none");
     // Later rules replace earlier ones with the same selector.
-    m_renderer.SetStyleSheet((m_baseSheet + rules).c_str());
+    const std::string sheet = m_baseSheet + rules;
+    m_renderer.SetStyleSheet(&sheet);
 }
 
 void CHtmlLabel::SetLabelText(const std::string& text) {
