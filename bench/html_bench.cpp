@@ -141,10 +141,10 @@ int main(int argc, char** argv) {
         std::vector<double> ours, ref;
         for (int round = 0; round < rounds; ++round) {
             // Ours: a fresh renderer on the first round only, as the tooltip keeps one.
-            static CHtmlRenderer* renderer = nullptr;
+            static html::CHtmlRenderer* renderer = nullptr;
             if (round == 0) {
                 delete renderer;
-                renderer = new CHtmlRenderer;
+                renderer = new html::CHtmlRenderer;
                 renderer->SetMaxWidth(300);
             }
             s.Clear();
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
 
     if (picture) {
         Surface all(320, 40 + 22 * 9 + 200);
-        CHtmlRenderer r;
+        html::CHtmlRenderer r;
         r.SetMaxWidth(300);
         int y = 4;
         for (const char* text : kTexts) {

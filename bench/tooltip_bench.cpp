@@ -45,7 +45,7 @@ double Median(std::vector<double> v) {
 
 // One show: from the show request (no delay left) to the paint. Checks that
 // the tip was painted and is on the screen.
-double TimeShow(CHtToolTip& tip, POINT at) {
+double TimeShow(tooltip::CHtToolTip& tip, POINT at) {
     tip.HideNow();
     const LONGLONG before = Now();
     tip.ShowAtPoint(at, kText);
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
                                    nullptr, nullptr);
-    CHtToolTip tip;
+    tooltip::CHtToolTip tip;
     if (!tip.CreateTipWindow(owner, false)) return 1;
     tip.SetWrapWidth(300);
     tip.SetFillColors(0xAAEDFF, 0xF0FFFF, 0x64E6FF);
@@ -142,14 +142,14 @@ int main(int argc, char** argv) {
     for (int i = 0; i < reps; ++i) shows.push_back(TimeShow(tip, at));
 
     // Fade steps: the tip shown fully transparent, then stepped by its timer.
-    tip.SetTiming(CHtToolTip::TimingFadeIn, 30);
+    tip.SetTiming(tooltip::CHtToolTip::TimingFadeIn, 30);
     std::vector<double> steps;
     for (int i = 0; i < reps; ++i) {
         tip.HideNow();
         tip.ShowAtPoint(at, kText);
         const int before = tip.Transparency();
         const LONGLONG t0 = Now();
-        ::SendMessageA(tip.Hwnd(), WM_TIMER, quorvel::TipTimerFadeIn, 0);
+        ::SendMessageA(tip.Hwnd(), WM_TIMER, tooltip::TipTimerFadeIn, 0);
         const LONGLONG painted = tip.LastPaintTicks();
         if (before != 100 || tip.Transparency() != 80 || painted <= t0) {
             std::fprintf(stderr, "tooltip_bench: the fade step did not repaint at 80\n");

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-namespace quorvel {
+namespace html {
 
 using HtmlColor = std::uint32_t;
 using HtmlFontHandle = std::uintptr_t;   // 0 is "no font"
@@ -125,4 +125,4 @@ public:
     virtual bool ShowHandCursor() = 0;
 };
 
-}  // namespace quorvel
+}  // namespace html

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace quorvel {
+namespace html {
 
 unsigned ParseEffectLetters(std::string_view letters, const HtmlShadowSettings& shadow) {
     unsigned flags = 0;
@@ -91,4 +91,4 @@ bool StepAnimations(std::vector<HtmlAnimation>& animations) {
     return moved;
 }
 
-}  // namespace quorvel
+}  // namespace html

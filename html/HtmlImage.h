@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvel {
+namespace html {
 
 // HtmlImageDraw kinds (html/HtmlCanvas.h): a bitmap, an icon, a frame of
 // a strip, and a picture tiled over the rectangle x, y, width, height.
@@ -111,4 +111,4 @@ public:
     virtual HtmlLoadedImage ImageListIcon(int index) { (void)index; return {}; }
 };
 
-}  // namespace quorvel
+}  // namespace html

@@ -5,7 +5,7 @@
 #include "effects/EffectPainter.h"
 #include "html/HtmlRenderer.h"
 
-using namespace quorvel;
+namespace html {
 
 namespace {
 
@@ -138,3 +138,5 @@ void CGdiCanvas::DrawImage(const HtmlImageDraw& d) {
         break;
     }
 }
+
+} // namespace html

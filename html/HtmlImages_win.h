@@ -11,19 +11,21 @@
 
 #include <commctrl.h>
 
-class CWinHtmlImages : public quorvel::HtmlImageSource {
+namespace html {
+
+class CWinHtmlImages : public HtmlImageSource {
 public:
     CWinHtmlImages() = default;
     ~CWinHtmlImages() override = default;
     CWinHtmlImages(const CWinHtmlImages&) = delete;
     CWinHtmlImages& operator=(const CWinHtmlImages&) = delete;
 
-    quorvel::HtmlLoadedImage Load(const quorvel::HtmlImageRequest& request) override;
-    void Release(const quorvel::HtmlLoadedImage& image) override;
+    HtmlLoadedImage Load(const HtmlImageRequest& request) override;
+    void Release(const HtmlLoadedImage& image) override;
     void SystemIconSize(int* width, int* height) override;
     int ImageListCount() override;
     void ImageListFrameSize(int* width, int* height) override;
-    quorvel::HtmlLoadedImage ImageListIcon(int index) override;
+    HtmlLoadedImage ImageListIcon(int index) override;
 
     // The module of "iddll" pictures without a library of their own.
     void SetResourceModule(HMODULE module) { m_resourceModule = module; }
@@ -38,3 +40,5 @@ private:
     tk::ImageList m_list;
     int m_frameWidth = 0, m_frameHeight = 0;
 };
+
+} // namespace html

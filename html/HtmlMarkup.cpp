@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
-namespace quorvel {
+namespace html {
 
 namespace {
 
@@ -396,4 +396,4 @@ int ParseLength(std::string_view text, int base, bool fontSize, const HtmlValueC
     return ClampLength(static_cast<long long>(v));
 }
 
-}  // namespace quorvel
+}  // namespace html

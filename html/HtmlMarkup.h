@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace quorvel {
+namespace html {
 
 // GDI's MulDiv: a × b / c rounded half away from zero, -1 when c is 0; the
 // result saturates instead of overflowing.
@@ -130,4 +130,4 @@ constexpr int kMaxLength = 1000000;
 int ClampLength(long long v);
 int ParseLength(std::string_view text, int base, bool fontSize, const HtmlValueContext& ctx);
 
-}  // namespace quorvel
+}  // namespace html

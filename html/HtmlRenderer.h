@@ -16,11 +16,13 @@
 
 #include <string>
 
+namespace html {
+
 // An HtmlCanvas over a device context for the length of one call: it resets
 // the DC's text justification and restores the DC's font, background mode,
 // text colour and background colour when it goes. Lines, fills and borders
 // are drawn by the renderer's effect painter.
-class CGdiCanvas : public quorvel::HtmlCanvas {
+class CGdiCanvas : public HtmlCanvas {
 public:
     CGdiCanvas(HDC dc, effects::CEffectPainter& painter);
     ~CGdiCanvas() override;
@@ -28,20 +30,20 @@ public:
     CGdiCanvas& operator=(const CGdiCanvas&) = delete;
 
     int Dpi() override;
-    quorvel::HtmlFontHandle MakeFont(const quorvel::HtmlFontSpec& desc, quorvel::HtmlFontMetrics* metrics) override;
-    void FreeFont(quorvel::HtmlFontHandle font) override;
-    void SetTextStyle(quorvel::HtmlFontHandle font, int backgroundMode, quorvel::HtmlColor text,
-                      quorvel::HtmlColor background) override;
-    int TextWidth(quorvel::HtmlFontHandle font, const char* text, std::size_t length) override;
+    HtmlFontHandle MakeFont(const HtmlFontSpec& desc, HtmlFontMetrics* metrics) override;
+    void FreeFont(HtmlFontHandle font) override;
+    void SetTextStyle(HtmlFontHandle font, int backgroundMode, HtmlColor text,
+                      HtmlColor background) override;
+    int TextWidth(HtmlFontHandle font, const char* text, std::size_t length) override;
     void SetJustification(int extra, int breakCount) override;
     void DrawString(int x, int y, const char* text, std::size_t length) override;
-    void DrawLine(int x1, int y1, int x2, int y2, quorvel::HtmlColor color, int style, int width) override;
-    void Fill(const quorvel::HtmlRect& rect, int effect, quorvel::HtmlColor begin, quorvel::HtmlColor middle,
-              quorvel::HtmlColor end, int granularity, int colouring) override;
-    void DrawBorder(const quorvel::HtmlRect& rect, quorvel::HtmlColor light, quorvel::HtmlColor dark, int style,
+    void DrawLine(int x1, int y1, int x2, int y2, HtmlColor color, int style, int width) override;
+    void Fill(const HtmlRect& rect, int effect, HtmlColor begin, HtmlColor middle,
+              HtmlColor end, int granularity, int colouring) override;
+    void DrawBorder(const HtmlRect& rect, HtmlColor light, HtmlColor dark, int style,
                     int width) override;
     // Bitmaps, icons, strip frames and tiled pictures (html/HtmlImages_win.cpp).
-    void DrawImage(const quorvel::HtmlImageDraw& image) override;
+    void DrawImage(const HtmlImageDraw& image) override;
 
 private:
     void Select(HFONT font);
@@ -59,17 +61,17 @@ private:
 // System colours, string resources, link opening, notifications and the hand
 // cursor, for the renderer. A base of CHtmlRenderer, so that it exists
 // before the renderer's core reads the system colours.
-class CWinHtmlPlatform : public quorvel::HtmlPlatform {
+class CWinHtmlPlatform : public HtmlPlatform {
 public:
     CWinHtmlPlatform();
     ~CWinHtmlPlatform() override = default;
     CWinHtmlPlatform(const CWinHtmlPlatform&) = delete;
     CWinHtmlPlatform& operator=(const CWinHtmlPlatform&) = delete;
 
-    quorvel::HtmlColor SysColor(int index) override;
+    HtmlColor SysColor(int index) override;
     std::string LoadStringResource(unsigned id, const std::string& library) override;
     void OpenLink(const std::string& target) override;
-    void Notify(const quorvel::HtmlNotifyTarget& target, std::intptr_t wParam) override;
+    void Notify(const HtmlNotifyTarget& target, std::intptr_t wParam) override;
     bool ShowHandCursor() override;
 
     // Replaces the hand cursor (the renderer destroys the one given); null
@@ -88,18 +90,18 @@ private:
     tk::Library m_ownModule;
 };
 
-class CHtmlRenderer : public CWinHtmlPlatform, public quorvel::CHtmlRendererCore {
+class CHtmlRenderer : public CWinHtmlPlatform, public CHtmlRendererCore {
 public:
     CHtmlRenderer();
 
-    using quorvel::CHtmlRendererCore::DrawPrepared;
-    using quorvel::CHtmlRendererCore::HitTestLink;
-    using quorvel::CHtmlRendererCore::Measure;
-    using quorvel::CHtmlRendererCore::MeasureAndDraw;
-    using quorvel::CHtmlRendererCore::OnClick;
-    using quorvel::CHtmlRendererCore::OnMouseMove;
-    using quorvel::CHtmlRendererCore::SetHoverNotify;
-    using quorvel::CHtmlRendererCore::SetLinkMessageNotify;
+    using CHtmlRendererCore::DrawPrepared;
+    using CHtmlRendererCore::HitTestLink;
+    using CHtmlRendererCore::Measure;
+    using CHtmlRendererCore::MeasureAndDraw;
+    using CHtmlRendererCore::OnClick;
+    using CHtmlRendererCore::OnMouseMove;
+    using CHtmlRendererCore::SetHoverNotify;
+    using CHtmlRendererCore::SetLinkMessageNotify;
 
     SIZE Measure(HDC dc, const std::string& text);
     void DrawPrepared(HDC dc, const RECT& rect);
@@ -124,3 +126,5 @@ private:
     effects::CEffectPainter m_painter;
     CWinHtmlImages m_images;
 };
+
+} // namespace html

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace quorvel {
+namespace html {
 
 namespace {
 
@@ -730,4 +730,4 @@ void CHtmlRendererCore::OnClick(int x, int y) {
         m_platform.Notify(m_linkTarget, reinterpret_cast<std::intptr_t>(area.target.c_str()));
 }
 
-}  // namespace quorvel
+}  // namespace html

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvel {
+namespace html {
 
 struct HtmlSize {
     int width = 0;
@@ -246,4 +246,4 @@ private:
     long long m_stopStep = 0;
 };
 
-}  // namespace quorvel
+}  // namespace html

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace quorvel {
+namespace html {
 
 namespace {
 
@@ -332,4 +332,4 @@ void CHtmlRendererCore::PlaceImage(const HtmlImage& image, HtmlImageDraw& d) {
     m_xNat = Add(m_xNat, reservedWidth);
 }
 
-}  // namespace quorvel
+}  // namespace html

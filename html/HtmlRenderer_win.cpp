@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-using namespace quorvel;
+namespace html {
 
 // ---------------------------------------------------------------- canvas
 
@@ -238,3 +238,5 @@ void CHtmlRenderer::SetHoverNotify(HWND window, UINT message, LPARAM lParam) {
 void CHtmlRenderer::SetLinkMessageNotify(HWND window, UINT message, LPARAM lParam) {
     SetLinkMessageNotify(HtmlNotifyTarget{reinterpret_cast<std::uintptr_t>(window), message, lParam});
 }
+
+} // namespace html

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace quorvel {
+namespace html {
 
 namespace {
 
@@ -221,4 +221,4 @@ bool HtmlStyleSheet::Apply(std::string_view selector, HtmlStyle& style, const Ht
     return true;
 }
 
-}  // namespace quorvel
+}  // namespace html

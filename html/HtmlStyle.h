@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorvel {
+namespace html {
 
 // The font height a size of 0 or below stands for: the style's reset size.
 constexpr int kDefaultFontHeight = 16;
@@ -85,4 +85,4 @@ private:
     std::map<std::string, std::string, std::less<>> m_rules;
 };
 
-}  // namespace quorvel
+}  // namespace html

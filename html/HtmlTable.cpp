@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-namespace quorvel {
+namespace html {
 
 namespace {
 
@@ -393,4 +393,4 @@ HtmlBackgroundPicture ParseBackgroundPicture(std::string_view value, const HtmlV
     return pic;
 }
 
-}  // namespace quorvel
+}  // namespace html

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvel {
+namespace html {
 
 struct HtmlCell {
     int colSpan = 0;       // -1: the slot is covered by another cell; 0: no cell
@@ -139,4 +139,4 @@ struct HtmlBackgroundPicture {
 };
 HtmlBackgroundPicture ParseBackgroundPicture(std::string_view value, const HtmlValueContext& ctx);
 
-}  // namespace quorvel
+}  // namespace html

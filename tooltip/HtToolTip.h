@@ -18,19 +18,21 @@
 #include <string>
 #include <vector>
 
+namespace tooltip {
+
 // Sent to the owner (WM_NOTIFY, code TTN_HTSHOW) just before a tip shows;
 // the owner may change the record, its text in particular.
 struct NMHTTOOLTIP {
     NMHDR hdr;
     HWND tool;
     POINT* cursor;
-    quorvel::TipToolInfo* info;
+    TipToolInfo* info;
 };
 constexpr UINT TTN_HTSHOW = WM_USER + 100;
 // The renderer's hover notification to the tip window.
 constexpr UINT WM_HTTIP_HOVER = WM_USER + 101;
 
-class CHtToolTip : private quorvel::TipHost {
+class CHtToolTip : private TipHost {
 public:
     enum TimingKind { TimingHideDelay = 2, TimingInitialDelay = 3, TimingFadeIn = 4, TimingFadeOut = 5,
                       TimingAnimation = 6 };
@@ -59,8 +61,8 @@ public:
                                         const RECT* rect = nullptr, int id = 0);
     void UnregisterTool(HWND tool, const RECT* rect = nullptr);
     void UnregisterAllTools();
-    bool FindToolByRect(HWND tool, const RECT& rect, quorvel::TipToolInfo* out) const;
-    bool FindToolById(HWND tool, int id, quorvel::TipToolInfo* out) const;
+    bool FindToolByRect(HWND tool, const RECT& rect, TipToolInfo* out) const;
+    bool FindToolById(HWND tool, int id, TipToolInfo* out) const;
     bool SetToolText(HWND tool, int id, const std::string& text);
     bool SetToolRect(HWND tool, int id, const RECT& rect);
     bool UnregisterToolById(HWND tool, int id);
@@ -109,7 +111,7 @@ public:
     // State, for the owner and for tests.
     int DisplayState() const { return m_ctl.State(); }
     int Transparency() const { return m_ctl.Transparency(); }
-    const quorvel::TipToolInfo& CurrentTool() const { return m_ctl.CurrentInfo(); }
+    const TipToolInfo& CurrentTool() const { return m_ctl.CurrentInfo(); }
     int UsedPlacement() const { return m_placementUsed; }
     RECT WindowRect() const { return m_windowRect; }
     // Paints the prepared tip (body, shadow and what lay beneath) into a DC
@@ -122,7 +124,7 @@ private:
     static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Paint(HDC target, int transparency, bool fromPaintMessage);
-    bool FindToolbarButton(HWND window, POINT screen, quorvel::TipToolInfo* info);
+    bool FindToolbarButton(HWND window, POINT screen, TipToolInfo* info);
     std::string ResourceText(UINT id) const;
 
     // TipHost
@@ -131,23 +133,23 @@ private:
     bool WindowVisible() override;
     void HideWindow() override;
     void Repaint(int transparency) override;
-    quorvel::TipPoint CursorPos() override;
-    bool TipUnderCursor(quorvel::TipPoint screen) override;
-    bool FindCandidate(quorvel::TipHandle window, quorvel::TipPoint screen, quorvel::TipHandle* tool,
-                       quorvel::TipToolInfo* info) override;
-    bool ShowTip(quorvel::TipHandle tool, quorvel::TipToolInfo& info, quorvel::TipPoint at, int showMode,
+    TipPoint CursorPos() override;
+    bool TipUnderCursor(TipPoint screen) override;
+    bool FindCandidate(TipHandle window, TipPoint screen, TipHandle* tool,
+                       TipToolInfo* info) override;
+    bool ShowTip(TipHandle tool, TipToolInfo& info, TipPoint at, int showMode,
                  int transparency) override;
-    void MoveTipTo(quorvel::TipPoint screen) override;
-    std::string InspectText(quorvel::TipPoint screen) override;
-    quorvel::TipHandle OwnWindow() override { return reinterpret_cast<quorvel::TipHandle>(m_hwnd); }
+    void MoveTipTo(TipPoint screen) override;
+    std::string InspectText(TipPoint screen) override;
+    TipHandle OwnWindow() override { return reinterpret_cast<TipHandle>(m_hwnd); }
 
     HWND m_hwnd = nullptr;
     HWND m_owner = nullptr;
     HWND m_notifyWnd = nullptr;
-    quorvel::TipController m_ctl;
-    quorvel::TipToolRegistry m_tools;
+    TipController m_ctl;
+    TipToolRegistry m_tools;
     std::vector<HWND> m_toolbars;
-    CHtmlRenderer m_renderer;
+    html::CHtmlRenderer m_renderer;
     effects::CEffectPainter m_effects;
 
     int m_shape[9] = {};
@@ -167,3 +169,5 @@ private:
     bool m_screenSaved = false;
     LONGLONG m_lastPaintTicks = 0;
 };
+
+} // namespace tooltip

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-using namespace quorvel;
+namespace tooltip {
 
 namespace {
 
@@ -607,3 +607,5 @@ LRESULT CHtToolTip::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return ::DefWindowProcA(m_hwnd, msg, wp, lp);
     }
 }
+
+} // namespace tooltip

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace tooltip {
+
 class CHtmlLabel : public tk::CStatic {
 public:
     CHtmlLabel();
@@ -33,7 +35,7 @@ private:
     // Measures and draws into `dc`, or into the window's own DC when null.
     void Draw(HDC dc);
 
-    CHtmlRenderer m_renderer;
+    html::CHtmlRenderer m_renderer;
     std::string m_text;
     std::string m_baseSheet;
     tk::Bitmap m_background;
@@ -42,3 +44,5 @@ private:
     int m_repaintCount = 0;
     WNDPROC m_oldProc = nullptr;
 };
+
+} // namespace tooltip

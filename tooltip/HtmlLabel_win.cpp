@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace tooltip {
+
 namespace {
 const char kSelfProp[] = "CHtmlLabel";
 }
@@ -49,7 +51,7 @@ void CHtmlLabel::SetLinkStyle(COLORREF normal, bool normalUnderline, COLORREF ho
 }
 
 void CHtmlLabel::SetLabelText(const std::string& text) {
-    m_text = quorvel::CleanLabelText(text);
+    m_text = CleanLabelText(text);
     if (!m_hwnd) return;
     ::InvalidateRect(m_hwnd, nullptr, TRUE);
     ::UpdateWindow(m_hwnd);
@@ -115,7 +117,7 @@ LRESULT CHtmlLabel::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         SetLabelText(lp ? reinterpret_cast<const char*>(lp) : "");
         return 0;
     case WM_GETTEXT:
-        return static_cast<LRESULT>(quorvel::CopyLabelText(m_text, reinterpret_cast<char*>(lp), wp));
+        return static_cast<LRESULT>(CopyLabelText(m_text, reinterpret_cast<char*>(lp), wp));
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(m_text.size());
     case WM_ERASEBKGND:
@@ -167,3 +169,5 @@ LRESULT CHtmlLabel::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     *handled = false;
     return 0;
 }
+
+} // namespace tooltip

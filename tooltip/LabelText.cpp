@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-namespace quorvel {
+namespace tooltip {
 
 namespace {
 
@@ -112,4 +112,4 @@ std::size_t CopyLabelText(const std::string& text, char* buffer, std::size_t siz
     return n;
 }
 
-} // namespace quorvel
+} // namespace tooltip

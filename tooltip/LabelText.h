@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-namespace quorvel {
+namespace tooltip {
 
 // The label keeps at most this much of a text; the rest is dropped.
 constexpr std::size_t kMaxLabelText = std::size_t(1) << 20;
@@ -21,4 +21,4 @@ std::string CleanLabelText(const std::string& text);
 // size is 0).
 std::size_t CopyLabelText(const std::string& text, char* buffer, std::size_t size);
 
-} // namespace quorvel
+} // namespace tooltip

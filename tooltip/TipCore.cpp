@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace quorvel {
+namespace tooltip {
 
 // ------------------------------------------------------------------ placement
 
@@ -484,4 +484,4 @@ void TipController::OnTimer(int id) {
     }
 }
 
-} // namespace quorvel
+} // namespace tooltip

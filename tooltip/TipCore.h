@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace tooltip {
 
 struct TipPoint {
     int x = 0, y = 0;
@@ -270,4 +270,4 @@ private:
     TipPoint m_shownAt;
 };
 
-} // namespace quorvel
+} // namespace tooltip

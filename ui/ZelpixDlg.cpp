@@ -45,7 +45,7 @@ protected:
         return TRUE;
     }
 private:
-    CHtmlLabel m_label;
+    tooltip::CHtmlLabel m_label;
 };
 
 std::wstring FileNameOf(const std::wstring& path) {
@@ -177,8 +177,8 @@ void CZelpixDlg::CreateToolTips() {
     m_toolTip.SetFillColors(0xAAEDFF, 0xF0FFFF, 0x64E6FF);
     m_toolTip.SetFrame(RGB(0, 0, 0), 1, 1);
     m_toolTip.SetFillEffect(effects::FillSoftBump, 5);
-    m_toolTip.SetTiming(CHtToolTip::TimingInitialDelay, 50);
-    m_toolTip.SetBehaviourFlags(quorvel::TipRepeatShow | quorvel::TipNoAutoHide);
+    m_toolTip.SetTiming(tooltip::CHtToolTip::TimingInitialDelay, 50);
+    m_toolTip.SetBehaviourFlags(tooltip::TipRepeatShow | tooltip::TipNoAutoHide);
     // A rectangle with 2 x 2 rounded corners, 4-pixel margins and no pointer.
     const int shape[][2] = {{0, 2}, {1, 2}, {5, 0}, {2, 4}, {3, 4}, {4, 0}, {6, 0}};
     for (const auto& v : shape) m_toolTip.SetShapeValue(v[0], v[1]);

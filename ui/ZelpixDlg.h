@@ -70,7 +70,7 @@ public:
 
     const LoadedPicture& Picture() const { return m_picture; }
     UsbChannel& Channel() { return m_usbChannel; }
-    CHtToolTip& ToolTip() { return m_toolTip; }
+    tooltip::CHtToolTip& ToolTip() { return m_toolTip; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -147,7 +147,7 @@ private:
     int m_minPreviewWidth = 320;
     tk::CStatic m_previewFrame;
     tk::CStatic m_previewLabel;
-    CHtToolTip m_toolTip;
+    tooltip::CHtToolTip m_toolTip;
     DWORD m_windowThread = 0;
     // A picture handed over (command line, drop, second start) that waits
     // for this window to be enabled.

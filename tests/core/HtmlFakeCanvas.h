@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace html {
 
 class FakeCanvas : public HtmlCanvas {
 public:
@@ -185,4 +185,4 @@ public:
     bool hasHand = true;
 };
 
-}  // namespace quorvel
+}  // namespace html

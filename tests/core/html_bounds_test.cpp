@@ -34,7 +34,7 @@ void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
-namespace quorvel {
+namespace html {
 namespace {
 
 // Characters below 0x20 are zero pixels wide; the others 6.
@@ -108,11 +108,11 @@ TEST(HtmlBounds, LabelCleaningKeepsAMegabyteInLinearWork) {
     };
     for (const std::string& text : cases) {
         const unsigned long long before = g_allocated;
-        const std::string clean = CleanLabelText(text);
-        EXPECT_LE(clean.size(), 2 * kMaxLabelText);
-        EXPECT_LE(static_cast<double>(g_allocated - before), 24.0 * kMaxLabelText) << text.substr(0, 20);
+        const std::string clean = tooltip::CleanLabelText(text);
+        EXPECT_LE(clean.size(), 2 * tooltip::kMaxLabelText);
+        EXPECT_LE(static_cast<double>(g_allocated - before), 24.0 * tooltip::kMaxLabelText) << text.substr(0, 20);
     }
 }
 
 }  // namespace
-}  // namespace quorvel
+}  // namespace html

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace quorvel {
+namespace html {
 namespace {
 
 namespace fs = std::filesystem;
@@ -72,4 +72,4 @@ TEST(HtmlGolden, MarkupGivesTheRecordedDrawCalls) {
 }
 
 }  // namespace
-}  // namespace quorvel
+}  // namespace html

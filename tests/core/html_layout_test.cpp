@@ -10,7 +10,7 @@
 #include <climits>
 #include <functional>
 
-namespace quorvel {
+namespace html {
 namespace {
 
 struct Rendered {
@@ -291,4 +291,4 @@ TEST(HtmlLayout, HostileMarkupStaysBounded) {
 }
 
 }  // namespace
-}  // namespace quorvel
+}  // namespace html

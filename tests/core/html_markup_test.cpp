@@ -6,7 +6,7 @@
 #include "html/HtmlStyle.h"
 #include "tests/core/HtmlFakeCanvas.h"
 
-namespace quorvel {
+namespace html {
 namespace {
 
 std::string Tokens(const std::string& text) {
@@ -200,4 +200,4 @@ TEST(HtmlStyleSheet, RulesAndDeclarations) {
 }
 
 }  // namespace
-}  // namespace quorvel
+}  // namespace html

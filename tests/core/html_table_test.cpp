@@ -10,7 +10,7 @@
 
 #include <functional>
 
-namespace quorvel {
+namespace html {
 namespace {
 
 std::string Sizes(const std::vector<int>& v) {
@@ -288,4 +288,4 @@ TEST(HtmlTables, CountingSkipsNestedTablesAndLiterals) {
 }
 
 }  // namespace
-}  // namespace quorvel
+}  // namespace html

@@ -3,7 +3,7 @@
 
 #include "tooltip/LabelText.h"
 
-using namespace quorvel;
+using namespace tooltip;
 
 namespace {
 

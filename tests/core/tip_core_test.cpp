@@ -8,7 +8,7 @@
 
 #include "tooltip/TipCore.h"
 
-using namespace quorvel;
+using namespace tooltip;
 
 namespace {
 

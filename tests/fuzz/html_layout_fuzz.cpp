@@ -10,7 +10,7 @@
 #include "html/HtmlRendererCore.h"
 
 namespace {
-using namespace quorvel;
+using namespace html;
 
 struct Canvas : HtmlCanvas {
     int Dpi() override { return 96; }

@@ -7,7 +7,7 @@
 #include "html/HtmlStyle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace quorvel;
+    using namespace html;
     static const HtmlColorTable colors;
     HtmlStyleSheet sheet;
     sheet.Set(std::string(reinterpret_cast<const char*>(data), size));

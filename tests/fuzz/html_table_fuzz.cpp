@@ -11,7 +11,7 @@
 #include "html/HtmlRendererCore.h"
 
 namespace {
-using namespace quorvel;
+using namespace html;
 
 constexpr std::size_t kMaxInput = 4096;
 

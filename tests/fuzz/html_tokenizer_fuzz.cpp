@@ -8,17 +8,17 @@
 #include "html/HtmlMarkup.h"
 
 namespace {
-struct NoPlatform : quorvel::HtmlPlatform {
-    quorvel::HtmlColor SysColor(int index) override { return static_cast<quorvel::HtmlColor>(index); }
+struct NoPlatform : html::HtmlPlatform {
+    html::HtmlColor SysColor(int index) override { return static_cast<html::HtmlColor>(index); }
     std::string LoadStringResource(unsigned, const std::string&) override { return {}; }
     void OpenLink(const std::string&) override {}
-    void Notify(const quorvel::HtmlNotifyTarget&, std::intptr_t) override {}
+    void Notify(const html::HtmlNotifyTarget&, std::intptr_t) override {}
     bool ShowHandCursor() override { return false; }
 };
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace quorvel;
+    using namespace html;
     static NoPlatform platform;
     static const HtmlColorTable colors = BuildColorTable(platform);
     const std::string text = ReplaceEntities(std::string(reinterpret_cast<const char*>(data), size));

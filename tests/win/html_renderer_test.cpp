@@ -57,7 +57,7 @@ TEST(HtmlRendererWin, CanvasRestoresTheDcAndUsesItsResolution) {
     SetTextColor(s.dc, RGB(1, 2, 3));
     SetBkColor(s.dc, RGB(4, 5, 6));
 
-    CHtmlRenderer r;
+    html::CHtmlRenderer r;
     SIZE size = r.Measure(s.dc, "<b>x</b> <font bkgnd=red color=blue>y</font>\nz");
     RECT rc = {0, 0, size.cx, size.cy};
     r.DrawPrepared(s.dc, rc);
@@ -85,7 +85,7 @@ TEST(HtmlRendererWin, CanvasRestoresTheDcAndUsesItsResolution) {
 
 TEST(HtmlRendererWin, JustifiedLinesReachTheRightEdge) {
     Surface s(300, 200);
-    CHtmlRenderer r;
+    html::CHtmlRenderer r;
     r.SetMaxWidth(160);
     SIZE size = r.Measure(s.dc, "<justify>one two three four five six seven eight nine ten eleven twelve</justify>");
     ASSERT_GE(r.Lines().size(), 3u);
@@ -125,7 +125,7 @@ TEST(HtmlRendererWin, HoverAndMessageLinksReachTheirWindows) {
     ASSERT_NE(target, nullptr);
 
     Surface s(300, 50);
-    CHtmlRenderer r;
+    html::CHtmlRenderer r;
     r.SetHoverNotify(target, WM_USER + 101, 42);
     r.SetLinkMessageNotify(target, WM_USER + 7, 0);
     SIZE size = r.Measure(s.dc, "<a msg=\"do it\">act</a>");

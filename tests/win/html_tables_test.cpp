@@ -131,7 +131,7 @@ TEST(HtmlTablesWin, PicturesFromEverySourceReachTheScreen) {
     };
     int i = 0;
     for (const Case& c : cases) {
-        CHtmlRenderer r;
+        html::CHtmlRenderer r;
         ASSERT_TRUE(r.SetImageList(strip, 0, 16, 16, 4, RGB(255, 0, 255)));
         if (i == 6) {
             r.SetEnabled(false);
@@ -147,7 +147,7 @@ TEST(HtmlTablesWin, PicturesFromEverySourceReachTheScreen) {
         ++i;
     }
     // A program icon at half the system icon size.
-    CHtmlRenderer r;
+    html::CHtmlRenderer r;
     Surface s(100, 60);
     SIZE size = r.Measure(s.dc, "<icon idres=" + std::to_string(IDI_APP) + " width=50% height=50%>");
     EXPECT_EQ(size.cx, GetSystemMetrics(SM_CXICON) / 2 + 1);
@@ -173,7 +173,7 @@ const char kWindowTable[] =
     "</tr></table></td></tr></table>";
 
 struct Painted {
-    CHtmlRenderer* renderer = nullptr;
+    html::CHtmlRenderer* renderer = nullptr;
     SIZE size = {};
 };
 
@@ -221,7 +221,7 @@ TEST(HtmlTablesWin, AnimatedStripInATableWindow) {
     char markup[4096];
     std::snprintf(markup, sizeof markup, kWindowTable,
                   static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(strip)), IDI_SEND_TO_DEVICE);
-    CHtmlRenderer r;
+    html::CHtmlRenderer r;
     Painted painted{&r, {}};
 
     WNDCLASSA wc = {};

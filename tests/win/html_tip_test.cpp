@@ -23,18 +23,18 @@ TEST(HtToolTipTest, ShowAtPointFlipsAtTheRightEdgeAndHidesOnAKey) {
     HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
                                    nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
-    CHtToolTip tip;
+    tooltip::CHtToolTip tip;
     ASSERT_TRUE(tip.CreateTipWindow(owner, false));
     tip.SetShapeValue(9, 5);
     EXPECT_EQ(tip.GetShapeValue(9), 0);
-    tip.SetTiming(CHtToolTip::TimingInitialDelay, 50);
-    EXPECT_EQ(tip.GetTiming(CHtToolTip::TimingInitialDelay), 50);
+    tip.SetTiming(tooltip::CHtToolTip::TimingInitialDelay, 50);
+    EXPECT_EQ(tip.GetTiming(tooltip::CHtToolTip::TimingInitialDelay), 50);
 
     const int right = ::GetSystemMetrics(SM_XVIRTUALSCREEN) + ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
     tip.ShowAtPoint(POINT{right - 5, 300}, "A tip near the right edge");
     Pump();
     EXPECT_TRUE(::IsWindowVisible(tip.Hwnd()));
-    EXPECT_EQ(tip.DisplayState(), quorvel::TipShown);
+    EXPECT_EQ(tip.DisplayState(), tooltip::TipShown);
     EXPECT_EQ(tip.UsedPlacement(), 0x11);  // above, anchored at its right end
     RECT r{};
     ::GetWindowRect(tip.Hwnd(), &r);
@@ -47,7 +47,7 @@ TEST(HtToolTipTest, ShowAtPointFlipsAtTheRightEdgeAndHidesOnAKey) {
     MSG key{owner, WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
     tip.FilterMessage(key);
     EXPECT_FALSE(::IsWindowVisible(tip.Hwnd()));
-    EXPECT_EQ(tip.DisplayState(), quorvel::TipHidden);
+    EXPECT_EQ(tip.DisplayState(), tooltip::TipHidden);
     tip.DestroyTipWindow();
     ::DestroyWindow(owner);
 }
@@ -171,7 +171,7 @@ TEST(HtToolTipTest, AnimationTimerRepaintsAMovingStrip) {
 class LabelDialog : public tk::CDialog {
 public:
     LabelDialog() : tk::CDialog(IDD_ABOUT) { Bind(IDC_ABOUT_LABEL, label); }
-    CHtmlLabel label;
+    tooltip::CHtmlLabel label;
 };
 
 // SetLinkStyle colours the label's links: the link's pixels take the normal
