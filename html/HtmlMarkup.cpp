@@ -26,6 +26,12 @@ int ClampLength(long long v) {
     return static_cast<int>(v);
 }
 
+int ClampCoord(long long v) {
+    if (v > kMaxCoord) return kMaxCoord;
+    if (v < -kMaxCoord) return -kMaxCoord;
+    return static_cast<int>(v);
+}
+
 int HtmlMulDiv(int a, int b, int c) {
     if (c == 0) return -1;
     long long num = static_cast<long long>(a) * b;

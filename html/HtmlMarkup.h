@@ -128,6 +128,13 @@ HtmlColor ParseColor(std::string_view text, HtmlColor fallback, const HtmlValueC
 constexpr int kMaxLength = 1000000;
 // A length cut to ±kMaxLength; every rule that scales a length ends here.
 int ClampLength(long long v);
+// Positions and sizes are kept within ±kMaxCoord (2^28): hostile markup
+// (thousands of breaks, enormous fonts) then makes a very tall layout, never
+// an overflowing one.
+constexpr int kMaxCoord = 1 << 28;
+// v, or a + b, cut to ±kMaxCoord.
+int ClampCoord(long long v);
+inline int AddCoord(int a, long long b) { return ClampCoord(a + b); }
 int ParseLength(std::string_view text, int base, bool fontSize, const HtmlValueContext& ctx);
 
 }  // namespace html

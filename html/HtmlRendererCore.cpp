@@ -1,9 +1,7 @@
 // The renderer's passes: styles in document order, line layout, word wrap,
 // tabs, rules, string resources, justification and hyperlinks.
 //
-// Positions are kept within ±kCoordLimit: hostile markup (thousands of
-// breaks, enormous fonts) then produces a very tall layout, never an
-// overflowing one.
+// Positions are kept within ±kMaxCoord (html/HtmlMarkup.h).
 #include "html/HtmlRendererCore.h"
 
 #include <algorithm>
@@ -12,15 +10,6 @@
 namespace html {
 
 namespace {
-
-constexpr int kCoordLimit = 1 << 28;
-
-int AddCoord(int a, long long b) {
-    long long v = static_cast<long long>(a) + b;
-    if (v > kCoordLimit) return kCoordLimit;
-    if (v < -kCoordLimit) return -kCoordLimit;
-    return static_cast<int>(v);
-}
 
 int CountSpaces(std::string_view s) { return static_cast<int>(std::count(s.begin(), s.end(), ' ')); }
 
@@ -588,7 +577,7 @@ void CHtmlRendererCore::LayoutText(std::string piece) {
                 // yet drawn, the way the platform spreads it over breaks.
                 long long extra = static_cast<long long>(m_lineStartX) + m_layout.Width() - m_x -
                                   (static_cast<long long>(rec.width) - rec.trailingWidth - m_drawnNat);
-                int e = static_cast<int>(std::clamp(extra, 0LL, static_cast<long long>(kCoordLimit)));
+                int e = static_cast<int>(std::clamp(extra, 0LL, static_cast<long long>(kMaxCoord)));
                 int count = std::max(m_spacesLeft, 0);
                 m_canvas->SetJustification(count ? e : 0, count);
                 if (count > 0 && spaces > 0) {

@@ -163,15 +163,16 @@ private:
     void LayoutRule(std::string_view params);
     void LayoutTab(std::string_view params);
     void LayoutString(std::string_view params);
-    void LayoutImage(HtmlTagKind kind, std::string_view params);
     void AddHotArea(int x, int y, int width, int height);
-    // Tables and images (html/HtmlRendererTables.cpp).
+    // Tables (html/HtmlRendererTables.cpp).
     void PushStyle(const char* closingKey);
     void PopStyleTo(std::size_t depth);
     void PaintTable(const HtmlRect& rect, const HtmlStyle& style);
     void LayoutRows(std::string_view content, std::size_t number, const std::vector<int>* columns,
                     const std::vector<int>* rows);
     void LayoutCell(const HtmlElement& cell, std::size_t number, int row, int column, const HtmlRect* rect);
+    // Images (html/HtmlRendererImages.cpp).
+    void LayoutImage(HtmlTagKind kind, std::string_view params);
     void PlaceImage(const HtmlImage& image, HtmlImageDraw& draw);
 
     struct Cut {

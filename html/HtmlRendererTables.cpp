@@ -1,22 +1,13 @@
-// The renderer's block and image elements in its two passes: tables with
-// their rows and cells, and bitmaps, icons and strip frames. The measuring
-// pass records each table's cells, column widths and row heights and each
-// animated strip; the drawing pass reads them back in the same order (the
-// table and animation counters start at -1 in every pass), so both passes
-// must walk the same tables and strips in the same order.
+// The renderer's tables in its two passes, with their rows and cells. The
+// measuring pass records each table's cells, column widths and row heights;
+// the drawing pass reads them back in the same order (the table counter
+// starts at -1 in every pass), so both passes must walk the same tables in
+// the same order. Images are in html/HtmlRendererImages.cpp.
 #include "html/HtmlRendererCore.h"
 
 #include <algorithm>
 
 namespace html {
-
-namespace {
-
-constexpr long long kLimit = 1 << 28;
-
-int Add(int a, long long b) { return static_cast<int>(std::clamp(a + b, -kLimit, kLimit)); }
-
-}  // namespace
 
 // ---------------------------------------------------------------- tables
 
@@ -74,19 +65,19 @@ HtmlSize CHtmlRendererCore::LayoutTableSegment(std::string_view text) {
                 size.width = TableWidth(table, s, b, bs);
             int left = layout.left;
             if (size.width < available) {
-                if (style.horizontalAlign == 1) left = Add(layout.left, (available - size.width) / 2);
-                else if (style.horizontalAlign == 2) left = Add(layout.right, -static_cast<long long>(size.width));
+                if (style.horizontalAlign == 1) left = AddCoord(layout.left, (available - size.width) / 2);
+                else if (style.horizontalAlign == 2) left = AddCoord(layout.right, -static_cast<long long>(size.width));
             }
-            const HtmlRect rect{left, top, Add(left, size.width), Add(top, size.height)};
+            const HtmlRect rect{left, top, AddCoord(left, size.width), AddCoord(top, size.height)};
             PaintTable(rect, style);
             const int inset = TableInset(b, bs);
-            const std::vector<int> columns = ColumnEdges(table, Add(rect.left, inset), s);
-            const std::vector<int> rows = RowEdges(table, Add(rect.top, inset), s);
+            const std::vector<int> columns = ColumnEdges(table, AddCoord(rect.left, inset), s);
+            const std::vector<int> rows = RowEdges(table, AddCoord(rect.top, inset), s);
             LayoutRows(t.content, number, &columns, &rows);
         }
         PopStyleTo(depth);
         m_layout = layout;
-        m_y = Add(top, size.height);
+        m_y = AddCoord(top, size.height);
         m_x = m_lineStartX = layout.left;
     }
     --m_tableDepth;
@@ -153,8 +144,8 @@ void CHtmlRendererCore::LayoutRows(std::string_view content, std::size_t number,
                 const HtmlCell& placed = m_tables[number].At(r, c);
                 if (placed.colSpan <= 0) break;
                 const int cs = placed.colSpan, rs = placed.rowSpan;
-                const HtmlRect rect{(*columns)[c], (*rows)[r], Add((*columns)[c + cs], -1LL - s),
-                                    Add((*rows)[r + rs], -1LL - s)};
+                const HtmlRect rect{(*columns)[c], (*rows)[r], AddCoord((*columns)[c + cs], -1LL - s),
+                                    AddCoord((*rows)[r + rs], -1LL - s)};
                 LayoutCell(cell, number, r, c, &rect);
             }
             c += m_tables[number].At(r, c).colSpan;
@@ -171,7 +162,7 @@ void CHtmlRendererCore::LayoutCell(const HtmlElement& cell, std::size_t number, 
     ApplyTableAttributes(cell.params, HtmlTableLevel::Cell, m_style, Ctx());
     RecreateFont();
     const HtmlStyle style = m_style;
-    const int inset = static_cast<int>(std::clamp(static_cast<long long>(style.margin) + style.borderWidth, 0LL, kLimit));
+    const int inset = static_cast<int>(std::clamp(static_cast<long long>(style.margin) + style.borderWidth, 0LL, static_cast<long long>(kMaxCoord)));
     const HtmlRect layout = m_layout;
     const std::vector<HtmlCellPiece> pieces = SplitCellContent(cell.content);
 
@@ -184,13 +175,13 @@ void CHtmlRendererCore::LayoutCell(const HtmlElement& cell, std::size_t number, 
             m_y = 0;
             const HtmlSize size = piece.table ? LayoutTableSegment(piece.text) : LayoutTextSegment(piece.text);
             widest = std::max(widest, size.width);
-            height = Add(height, size.height);
+            height = AddCoord(height, size.height);
         }
         HtmlCell& record = m_tables[number].At(r, c);
         record.contentWidth = std::max(style.cellWidth, widest);
         record.contentHeight = height;
-        record.outerWidth = Add(std::max(record.contentWidth, style.cellWidth), 2LL * inset);
-        record.outerHeight = Add(std::max(record.contentHeight, style.cellHeight), 2LL * inset);
+        record.outerWidth = AddCoord(std::max(record.contentWidth, style.cellWidth), 2LL * inset);
+        record.outerHeight = AddCoord(std::max(record.contentHeight, style.cellHeight), 2LL * inset);
         record.fixed = style.cellWidth > 0;
     } else {
         if (style.backgroundEffect >= 0)
@@ -202,12 +193,12 @@ void CHtmlRendererCore::LayoutCell(const HtmlElement& cell, std::size_t number, 
             const HtmlColor dark = m_enabled ? style.borderLight : m_disabledColor;
             m_canvas->DrawBorder(*rect, light, dark, style.borderStyle, 1);
         }
-        const HtmlRect content{Add(rect->left, inset), Add(rect->top, inset), Add(rect->right, -inset),
-                               Add(rect->bottom, -inset)};
+        const HtmlRect content{AddCoord(rect->left, inset), AddCoord(rect->top, inset), AddCoord(rect->right, -inset),
+                               AddCoord(rect->bottom, -inset)};
         const int contentHeight = m_tables[number].At(r, c).contentHeight;
         int y = content.top;
-        if (style.verticalAlign == 1) y = Add(content.top, (static_cast<long long>(content.Height()) - contentHeight) / 2);
-        else if (style.verticalAlign == 2) y = Add(content.bottom, -static_cast<long long>(contentHeight));
+        if (style.verticalAlign == 1) y = AddCoord(content.top, (static_cast<long long>(content.Height()) - contentHeight) / 2);
+        else if (style.verticalAlign == 2) y = AddCoord(content.bottom, -static_cast<long long>(contentHeight));
         for (const HtmlCellPiece& piece : pieces) {
             m_layout = HtmlRect{content.left, y, content.right, content.bottom};
             m_x = m_lineStartX = content.left;
@@ -219,117 +210,6 @@ void CHtmlRendererCore::LayoutCell(const HtmlElement& cell, std::size_t number, 
     }
     m_layout = layout;
     PopStyleTo(depth);
-}
-
-// ---------------------------------------------------------------- images
-
-bool CHtmlRendererCore::StepAnimation() { return StepAnimations(m_animations); }
-
-void CHtmlRendererCore::LayoutImage(HtmlTagKind kind, std::string_view params) {
-    if (!m_images) return;
-    const HtmlShadowSettings shadow{m_shadowDx, m_shadowDy, m_shadowSoft};
-    const HtmlImage image = ParseImage(params, Ctx(), shadow);
-    HtmlImageDraw d;
-    HtmlLoadedImage loaded;
-    int index = image.index;
-    if (kind == TagBitmap || (kind == TagImageList && image.HasSource())) {
-        if (!image.HasSource()) return;
-        HtmlImageRequest request;
-        request.kind = ImageBitmap;
-        request.idres = image.idres;
-        request.iddll = image.iddll;
-        request.handle = image.handle;
-        request.file = image.file;
-        request.library = image.library;
-        loaded = m_images->Load(request);
-        if (kind == TagBitmap) {
-            d.kind = ImageBitmap;
-            d.width = ImageExtent(loaded.width, image.width, image.widthPercent);
-            d.height = ImageExtent(loaded.height, image.height, image.heightPercent);
-        } else {
-            d.kind = ImageStripFrame;
-            StripFrameSize(image, loaded.width, loaded.height, &d.frameWidth, &d.frameHeight);
-            d.width = ImageExtent(d.frameWidth, image.width, image.widthPercent);
-            d.height = ImageExtent(d.frameHeight, image.height, image.heightPercent);
-            const long long columns = d.frameWidth > 0 ? loaded.width / d.frameWidth : 0;
-            const long long rows = d.frameHeight > 0 ? loaded.height / d.frameHeight : 0;
-            const int frames = loaded.handle ? static_cast<int>(std::min(columns * rows, kLimit)) : 0;
-            if (image.speed > 0) {
-                // Counted even when the strip failed to load, so that the
-                // drawing pass finds the records of the strips after it.
-                const std::size_t animation = static_cast<std::size_t>(++m_animationCounter);
-                if (m_measuring) {
-                    m_animations.push_back(HtmlAnimation{index, frames, 0, image.speed});
-                    m_layoutBytes += sizeof(HtmlAnimation);
-                }
-                if (animation < m_animations.size()) index = m_animations[animation].frame;
-            }
-            if (index < 0 || index >= frames) {
-                if (loaded.handle) m_images->Release(loaded);
-                return;
-            }
-        }
-        d.useMask = image.useMask;
-        d.maskColor = image.maskColor;
-    } else if (kind == TagIcon) {
-        if (!image.HasSource()) return;
-        int systemWidth = 0, systemHeight = 0;
-        m_images->SystemIconSize(&systemWidth, &systemHeight);
-        HtmlImageRequest request;
-        request.kind = ImageIcon;
-        request.idres = image.idres;
-        request.iddll = image.iddll;
-        request.handle = image.handle;
-        request.file = image.file;
-        request.library = image.library;
-        request.width = ImageExtent(systemWidth, image.width, image.widthPercent);
-        request.height = ImageExtent(systemHeight, image.height, image.heightPercent);
-        loaded = m_images->Load(request);
-        d.kind = ImageIcon;
-        d.width = loaded.width;
-        d.height = loaded.height;
-    } else {
-        const int count = m_images->ImageListCount();
-        if (index < 0 || index >= count) return;
-        int frameWidth = 0, frameHeight = 0;
-        m_images->ImageListFrameSize(&frameWidth, &frameHeight);
-        loaded = m_images->ImageListIcon(index);
-        d.kind = ImageIcon;
-        d.width = ImageExtent(frameWidth, image.width, image.widthPercent);
-        d.height = ImageExtent(frameHeight, image.height, image.heightPercent);
-    }
-    if (!loaded.handle) return;
-    d.handle = loaded.handle;
-    d.frameIndex = index;
-    PlaceImage(image, d);
-    m_images->Release(loaded);
-}
-
-void CHtmlRendererCore::PlaceImage(const HtmlImage& image, HtmlImageDraw& d) {
-    const HtmlShadowSettings shadow{m_shadowDx, m_shadowDy, m_shadowSoft};
-    int reservedWidth = 0, reservedHeight = 0;
-    ReservedSize(image, d.width, d.height, shadow, &reservedWidth, &reservedHeight);
-    if (m_wrapWidth > 0 && m_xNat > 0 && static_cast<long long>(m_xNat) + reservedWidth > m_wrapWidth)
-        CloseLine(1, true);
-    const int y = Place(reservedHeight, reservedHeight);
-    if (m_measuring) {
-        EndTextRun();
-    } else if (d.width != 0 && d.height != 0) {
-        AddHotArea(m_x, y, reservedWidth, reservedHeight);
-        const bool hovered = m_style.linkKind != 0 && m_linkCounter == m_hovered;
-        d.x = m_x;
-        d.y = y;
-        d.effectFlags = ImageEffects(image, hovered, m_enabled);
-        d.offset = image.Offset();
-        d.shadowDx = m_shadowDx;
-        d.shadowDy = m_shadowDy;
-        d.blurWidth = m_blurWidth;
-        d.blurHeight = m_blurHeight;
-        d.effectColor = EffectColor();
-        m_canvas->DrawImage(d);
-    }
-    m_x = Add(m_x, reservedWidth);
-    m_xNat = Add(m_xNat, reservedWidth);
 }
 
 }  // namespace html

@@ -8,10 +8,6 @@ namespace html {
 
 namespace {
 
-constexpr long long kCoordLimit = 1 << 28;
-
-int Clamp(long long v) { return static_cast<int>(std::clamp(v, -kCoordLimit, kCoordLimit)); }
-
 bool NameAt(std::string_view text, std::size_t pos, std::string_view name) {
     if (text.compare(pos, name.size(), name) != 0) return false;
     std::size_t after = pos + name.size();
@@ -213,9 +209,9 @@ void SettleColumnWidths(HtmlTable& table) {
         if (sum >= cell.outerWidth) continue;
         const long long missing = cell.outerWidth - sum;
         for (int c = s.column; c < s.column + n; ++c)
-            table.columnWidths[c] = Clamp(table.columnWidths[c] + missing / n);
+            table.columnWidths[c] = ClampCoord(table.columnWidths[c] + missing / n);
         int& last = table.columnWidths[s.column + n - 1];
-        last = Clamp(last + missing % n);
+        last = ClampCoord(last + missing % n);
     }
 }
 
@@ -232,9 +228,9 @@ void SettleRowHeights(HtmlTable& table) {
         for (int r = s.row; r < s.row + n; ++r) sum += table.rowHeights[r];
         if (sum >= cell.outerHeight) continue;
         const long long missing = cell.outerHeight - sum;
-        for (int r = s.row; r < s.row + n; ++r) table.rowHeights[r] = Clamp(table.rowHeights[r] + missing / n);
+        for (int r = s.row; r < s.row + n; ++r) table.rowHeights[r] = ClampCoord(table.rowHeights[r] + missing / n);
         int& first = table.rowHeights[s.row];
-        first = Clamp(first + missing % n);
+        first = ClampCoord(first + missing % n);
     }
 }
 
@@ -245,7 +241,7 @@ int OuterSize(const std::vector<int>& sizes, int spacing, int border, int border
     long long total = spacing + std::max(static_cast<long long>(sizes.size()) - 1, 0LL);
     for (int v : sizes) total += static_cast<long long>(v) + spacing;
     total += static_cast<long long>(border) * (borderStyle == 6 ? 6 : 2);
-    return Clamp(total);
+    return ClampCoord(total);
 }
 }  // namespace
 
@@ -257,7 +253,7 @@ int TableHeight(const HtmlTable& table, int spacing, int border, int borderStyle
     return OuterSize(table.rowHeights, spacing, border, borderStyle);
 }
 
-int TableInset(int border, int borderStyle) { return borderStyle == 6 ? Clamp(3LL * border) : border; }
+int TableInset(int border, int borderStyle) { return borderStyle == 6 ? ClampCoord(3LL * border) : border; }
 
 bool WidenColumns(HtmlTable& table, int extra) {
     int left = static_cast<int>(std::count(table.fixedColumns.begin(), table.fixedColumns.end(), false));
@@ -265,7 +261,7 @@ bool WidenColumns(HtmlTable& table, int extra) {
     for (int c = 0; c < table.columns && left > 0; ++c) {
         if (table.fixedColumns[c]) continue;
         int share = extra / left;
-        table.columnWidths[c] = Clamp(static_cast<long long>(table.columnWidths[c]) + share);
+        table.columnWidths[c] = ClampCoord(static_cast<long long>(table.columnWidths[c]) + share);
         extra -= share;
         --left;
     }
@@ -277,10 +273,10 @@ std::vector<int> Edges(const std::vector<int>& sizes, int start, int spacing) {
     std::vector<int> e(sizes.size() + 1);
     long long at = static_cast<long long>(start) + spacing;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
-        e[i] = Clamp(at);
+        e[i] = ClampCoord(at);
         at += static_cast<long long>(sizes[i]) + spacing + 1;
     }
-    e[sizes.size()] = Clamp(at);
+    e[sizes.size()] = ClampCoord(at);
     return e;
 }
 }  // namespace

@@ -1,6 +1,8 @@
 // The tooltip's window-free decisions; see TipCore.h.
 #include "tooltip/TipCore.h"
 
+#include "html/HtmlMarkup.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -134,17 +136,10 @@ int FadeOutStep(int transparency, bool* done) {
     return t;
 }
 
-int MulDivRound(int a, int b, int c) {
-    if (c == 0) return -1;
-    long long n = static_cast<long long>(a) * b;
-    long long q = (std::llabs(n) + std::llabs(static_cast<long long>(c)) / 2) / std::llabs(static_cast<long long>(c));
-    return static_cast<int>(((n < 0) != (c < 0)) ? -q : q);
-}
-
 int TipShadowGrey(int darknessPercent, int transparency) {
     darknessPercent = std::clamp(darknessPercent, 0, 100);
     transparency = std::clamp(transparency, 0, 100);
-    int g = MulDivRound(255, 100 - darknessPercent, 100);
+    int g = html::HtmlMulDiv(255, 100 - darknessPercent, 100);
     return g + (255 - g) * transparency / 100;
 }
 

@@ -83,8 +83,6 @@ int FadeInStep(int transparency, int toolTransparency, bool* done);
 int FadeOutStep(int transparency, bool* done);
 // The shadow mask's grey for a darkness percent, lightened by transparency.
 int TipShadowGrey(int darknessPercent, int transparency);
-// MulDiv as the platform does it: a * b / c rounded half away from zero.
-int MulDivRound(int a, int b, int c);
 
 // ------------------------------------------------------------ tools and flags
 
