@@ -105,18 +105,16 @@ private:
 
 // Pixels of a window's client area, as 32-bit values.
 std::vector<std::uint32_t> ReadPixels(HWND wnd, int w, int h) {
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
-    BITMAPINFO info{};
-    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     tk::WindowDC dc(wnd);
     tk::MemoryDC mem(dc.Get());
-    tk::Bitmap bmp(::CreateCompatibleBitmap(dc.Get(), w, h));
+    tk::DibSection32 section(w, h);
+    if (!section) return {};
     {
-        tk::ScopedSelect sel(mem.Get(), bmp.Get());
+        tk::ScopedSelect sel(mem.Get(), section.Get());
         ::BitBlt(mem.Get(), 0, 0, w, h, dc.Get(), 0, 0, SRCCOPY);
     }
-    ::GetDIBits(mem.Get(), bmp.Get(), 0, h, pixels.data(), &info, DIB_RGB_COLORS);
-    return pixels;
+    ::GdiFlush();
+    return std::vector<std::uint32_t>(section.Bits(), section.Bits() + section.PixelCount());
 }
 
 const char* Goal(double ms, double goal) { return ms <= goal ? "met" : "MISSED"; }
@@ -166,6 +164,10 @@ int main(int argc, char** argv) {
     const RECT r = tip.WindowRect();
     const int w = r.right, h = r.bottom;
     const std::vector<std::uint32_t> tipPixels = ReadPixels(tip.Hwnd(), w, h);
+    if (tipPixels.size() != static_cast<size_t>(w) * h || w <= 0 || h <= 0) {
+        std::fprintf(stderr, "tooltip_bench: the tip's pixels could not be read\n");
+        return 1;
+    }
     tip.HideNow();
     HWND plain = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, at.x, at.y, w, h, nullptr,
                                    nullptr, nullptr, nullptr);
@@ -174,11 +176,9 @@ int main(int argc, char** argv) {
     {
         tk::WindowDC dc(plain), screen(nullptr);
         tk::MemoryDC mem(dc.Get());
-        tk::Bitmap bmp(::CreateCompatibleBitmap(dc.Get(), w, h));
-        tk::ScopedSelect sel(mem.Get(), bmp.Get());
-        BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        ::SetDIBits(mem.Get(), bmp.Get(), 0, h, tipPixels.data(), &info, DIB_RGB_COLORS);
+        tk::DibSection32 source(w, h);
+        if (source) std::copy(tipPixels.begin(), tipPixels.end(), source.Bits());
+        tk::ScopedSelect sel(mem.Get(), source.Get());
         const std::uint32_t middle = tipPixels[static_cast<size_t>(h / 2) * w + w / 2];
         const COLORREF want = RGB((middle >> 16) & 0xFF, (middle >> 8) & 0xFF, middle & 0xFF);
         auto screenShows = [&](COLORREF c) {

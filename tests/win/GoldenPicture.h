@@ -18,18 +18,9 @@
 
 class GoldenSurface {
 public:
-    GoldenSurface(int width, int height) : m_width(width), m_height(height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        m_bitmap.Reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits),
-                                          nullptr, 0));
-        m_old = ::SelectObject(m_dc.Get(), m_bitmap.Get());
-    }
-    ~GoldenSurface() { ::SelectObject(m_dc.Get(), m_old); }
+    GoldenSurface(int width, int height)
+        : m_width(width), m_height(height), m_section(width, height), m_select(m_dc.Get(), m_section.Get()),
+          m_bits(m_section.Bits()) {}
     GoldenSurface(const GoldenSurface&) = delete;
     GoldenSurface& operator=(const GoldenSurface&) = delete;
 
@@ -134,7 +125,7 @@ private:
 
     int m_width, m_height;
     tk::MemoryDC m_dc;
-    tk::Bitmap m_bitmap;
-    std::uint32_t* m_bits = nullptr;
-    HGDIOBJ m_old = nullptr;
+    tk::DibSection32 m_section;  // top row first
+    tk::ScopedSelect m_select;
+    std::uint32_t* m_bits;
 };

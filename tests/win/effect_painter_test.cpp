@@ -21,12 +21,9 @@ constexpr COLORREF kMagenta = RGB(255, 0, 255);
 
 // A 32-bit top-down bitmap with the given 0xAARRGGBB pixels.
 HBITMAP MakeBitmap(int w, int h, const std::vector<std::uint32_t>& pixels) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP b = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (b) std::memcpy(bits, pixels.data(), pixels.size() * 4);
-    return b;
+    tk::DibSection32 section(w, h);
+    if (section) std::memcpy(section.Bits(), pixels.data(), pixels.size() * 4);
+    return section.Release();
 }
 
 // A white 32-bit canvas on a memory DC.

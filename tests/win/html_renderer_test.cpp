@@ -11,27 +11,16 @@
 #include <vector>
 
 #include "html/HtmlRenderer.h"
+#include "toolkit/Handles.h"
 
 namespace {
 
 // A 32-bit white DIB section selected into a memory DC.
 struct Surface {
-    Surface(int w, int h) : width(w), height(h) {
-        dc = CreateCompatibleDC(nullptr);
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-        old = SelectObject(dc, bitmap);
+    Surface(int w, int h) : width(w), height(h), section(w, h), select(memory.Get(), section.Get()) {
+        dc = memory.Get();
+        bits = section.Bits();
         for (int i = 0; i < w * h; ++i) bits[i] = 0xFFFFFF;
-    }
-    ~Surface() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
     // Rightmost column with a non-white pixel in rows [top, bottom), or -1.
     int RightmostInk(int top, int bottom) const {
@@ -43,10 +32,11 @@ struct Surface {
         return right;
     }
     int width, height;
+    tk::MemoryDC memory;
+    tk::DibSection32 section;
+    tk::ScopedSelect select;
     HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    DWORD* bits = nullptr;
+    std::uint32_t* bits = nullptr;
 };
 
 TEST(HtmlRendererWin, CanvasRestoresTheDcAndUsesItsResolution) {

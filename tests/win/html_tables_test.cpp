@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "html/HtmlRenderer.h"
+#include "toolkit/Handles.h"
 #include "resource.h"
 
 #include <cstdio>
@@ -18,30 +19,17 @@ namespace {
 
 // A 32-bit top-down section on a memory DC, white to start with.
 struct Surface {
+    tk::MemoryDC memory;
+    tk::DibSection32 section;
+    tk::ScopedSelect select;
     HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
     std::uint32_t* pixels = nullptr;
     int width, height;
-    Surface(int w, int h) : width(w), height(h) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels = static_cast<std::uint32_t*>(bits);
-        old = SelectObject(dc, bitmap);
+    Surface(int w, int h) : section(w, h), select(memory.Get(), section.Get()), width(w), height(h) {
+        dc = memory.Get();
+        pixels = section.Bits();
         RECT r = {0, 0, w, h};
         FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    ~Surface() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
     COLORREF At(int x, int y) {
         GdiFlush();

@@ -87,7 +87,7 @@ TEST(HtToolTipTest, TipsEqualTheirGoldenPicture) {
     picture.Fill(RGB(255, 0, 255));
     int column = 0;
     for (const Tip& t : tips) {
-        CHtToolTip tip;
+        tooltip::CHtToolTip tip;
         ASSERT_TRUE(tip.CreateTipWindow(backdrop.wnd, t.balloon));
         tip.EnableFadeIn(false);
         tip.SetFillColors(RGB(255, 255, 225), RGB(255, 200, 120), RGB(200, 120, 40));
@@ -119,7 +119,7 @@ TEST(HtToolTipTest, TipsEqualTheirGoldenPicture) {
 TEST(HtToolTipTest, RendererSettingsAndExtremeValues) {
     HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
                                    nullptr, nullptr);
-    CHtToolTip tip;
+    tooltip::CHtToolTip tip;
     ASSERT_TRUE(tip.CreateTipWindow(owner, false));
     tip.EnableFadeIn(false);
     auto width = [&](const char* text) {
