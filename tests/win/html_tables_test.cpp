@@ -41,18 +41,17 @@ struct Surface {
 // A strip of four 16 x 16 frames: red, green, blue, yellow.
 const COLORREF kFrames[4] = {RGB(255, 0, 0), RGB(0, 160, 0), RGB(0, 0, 255), RGB(255, 200, 0)};
 HBITMAP MakeStrip() {
-    Surface s(64, 16);
-    for (int i = 0; i < 4; ++i) {
-        HBRUSH b = CreateSolidBrush(kFrames[i]);
-        RECT r = {i * 16, 0, i * 16 + 16, 16};
-        FillRect(s.dc, &r, b);
-        DeleteObject(b);
+    tk::DibSection32 strip(64, 16);
+    {
+        tk::MemoryDC dc;
+        tk::ScopedSelect select(dc.Get(), strip.Get());
+        for (int i = 0; i < 4; ++i) {
+            tk::Brush b(CreateSolidBrush(kFrames[i]));
+            RECT r = {i * 16, 0, i * 16 + 16, 16};
+            FillRect(dc.Get(), &r, b.Get());
+        }
     }
-    SelectObject(s.dc, s.old);
-    HBITMAP strip = s.bitmap;
-    s.bitmap = CreateCompatibleBitmap(s.dc, 1, 1);   // the surface deletes this one instead
-    s.old = SelectObject(s.dc, s.bitmap);
-    return strip;
+    return strip.Release();
 }
 
 std::string WriteBmpFile(HBITMAP bitmap, int width, int height, const std::string& path) {
