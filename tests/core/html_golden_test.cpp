@@ -68,7 +68,7 @@ TEST(HtmlGolden, MarkupGivesTheRecordedDrawCalls) {
     EXPECT_GE(checked, 12);
     // The About box's golden file is the text the box shows, as its label
     // cleans it.
-    EXPECT_EQ(ReadFile(dir / "about_box.html"), CleanLabelText(kAboutText));
+    EXPECT_EQ(ReadFile(dir / "about_box.html"), tooltip::CleanLabelText(kAboutText));
 }
 
 }  // namespace

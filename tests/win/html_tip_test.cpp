@@ -153,15 +153,15 @@ TEST(HtToolTipTest, RendererSettingsAndExtremeValues) {
 TEST(HtToolTipTest, AnimationTimerRepaintsAMovingStrip) {
     HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
                                    nullptr, nullptr);
-    CHtToolTip tip;
+    tooltip::CHtToolTip tip;
     ASSERT_TRUE(tip.CreateTipWindow(owner, false));
     tip.EnableFadeIn(false);
     for (bool animated : {true, false}) {
         tip.ShowAtPoint(POINT{300, 300}, animated ? "<ilst idres=153 cx=16 speed=1>x" : "<ilst idres=153 cx=16>x");
         Pump();
-        ASSERT_EQ(tip.DisplayState(), quorvel::TipShown);
+        ASSERT_EQ(tip.DisplayState(), tooltip::TipShown);
         const LONGLONG before = tip.LastPaintTicks();
-        ::SendMessageA(tip.Hwnd(), WM_TIMER, quorvel::TipTimerAnimation, 0);
+        ::SendMessageA(tip.Hwnd(), WM_TIMER, tooltip::TipTimerAnimation, 0);
         EXPECT_EQ(tip.LastPaintTicks() != before, animated);
     }
     tip.DestroyTipWindow();
