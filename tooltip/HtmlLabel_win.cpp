@@ -3,6 +3,8 @@
 
 #include "tooltip/LabelText.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -146,7 +148,7 @@ LRESULT CHtmlLabel::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         ::InvalidateRect(m_hwnd, nullptr, TRUE);
         break;
     case WM_LBUTTONDOWN: {
-        POINT p{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
         if (::PtInRect(&m_textRect, p)) m_renderer.OnClick(POINT{p.x - m_textRect.left, p.y - m_textRect.top});
         break;
     }
