@@ -54,7 +54,7 @@ protected:
             b.SetFlatLook(true);
             b.LoadIcons(kLooks[i].enabled, CTexturedIconButton::AlignCentreBoth, 0, 0);
             b.SetStateIcons(kLooks[i].enabled, kLooks[i].disabled);
-            b.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0));
+            b.GenerateTexture(CTexturedIconButton::TextureSoftBump, 12, 12, 12, RGB(12, 0, 0));
             b.SetLabelShown(false);
         }
         return TRUE;

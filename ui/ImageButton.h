@@ -9,6 +9,7 @@
 // through the window subclass installed on Attach. Painting goes through an
 // off-screen bitmap so the button never flickers.
 #pragma once
+#include "effects/EffectMath.h"
 #include "effects/PaletteDib.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Handles.h"
@@ -21,6 +22,13 @@ class CTexturedIconButton : public tk::CButton {
 public:
     // Behaviour kinds.
     enum Kind { KindPush = 0, KindCheckBox = 2, KindRadio = 4 };
+    // Texture patterns: the fill effects from noise (effects::FillNoise) to
+    // metal (effects::FillMetal), counted from the noise.
+    enum TextureStyle {
+        TextureNoise = 0, TextureDiagonalShade, TextureHorizontalShade, TextureVerticalShade, TextureHorizontalBump,
+        TextureVerticalBump, TextureSoftBump, TextureHardBump, TextureMetal
+    };
+    static_assert(effects::FillNoise + TextureSoftBump == effects::FillSoftBump, "styles count from the noise");
     // Icon and label alignments.
     enum { AlignLeft = 256, AlignRight = 512, AlignCentre = 768, AlignCentreBoth = 3072 };
     // Sent by a radio button to the others of its group when it is checked.

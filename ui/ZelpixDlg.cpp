@@ -131,7 +131,7 @@ BOOL CZelpixDlg::OnInitDialog() {
         b.SetFlatLook(true);
         b.LoadIcons(look.enabled, CTexturedIconButton::AlignCentreBoth, 0, 0);
         b.SetStateIcons(look.enabled, look.disabled);
-        b.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0));
+        b.GenerateTexture(CTexturedIconButton::TextureSoftBump, 12, 12, 12, RGB(12, 0, 0));
         b.SetLabelShown(false);
         b.SetText(look.name);
     }

@@ -145,7 +145,7 @@ TEST(ImageButtonTest, HoverAndTheStatesPaintInTheirOrder) {
     CTexturedIconButton& b = host.Add(BS_PUSHBUTTON, 100);
     b.SetFlatLook(true);
     b.LoadIcons(IDI_OPEN_PICTURE, CTexturedIconButton::AlignCentreBoth);
-    ASSERT_TRUE(b.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0)));
+    ASSERT_TRUE(b.GenerateTexture(CTexturedIconButton::TextureSoftBump, 12, 12, 12, RGB(12, 0, 0)));
     const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT), shadow = ::GetSysColor(COLOR_BTNSHADOW);
 
     Painted normal(b, 0);
@@ -198,7 +198,7 @@ TEST(ImageButtonTest, FacesEqualTheirGoldenPicture) {
         b.SetStateIcons(IDI_OPEN_PICTURE, IDI_OPEN_PICTURE_DISABLED);
         b.SetLabelShown(false);
         b.SetNoiseSeed(7);
-        b.GenerateTexture(6, 12, 12, 12, RGB(12, 0, 0));
+        b.GenerateTexture(CTexturedIconButton::TextureSoftBump, 12, 12, 12, RGB(12, 0, 0));
         return b;
     };
     auto labelled = [&](int id) -> CTexturedIconButton& {
@@ -206,7 +206,7 @@ TEST(ImageButtonTest, FacesEqualTheirGoldenPicture) {
         b.LoadIcons(IDI_ZOOM_IN, CTexturedIconButton::AlignCentre);  // the label below it
         b.SetText("In");
         b.SetNoiseSeed(9);
-        b.GenerateTexture(4, 20, 30, 40, RGB(0, 80, 160));
+        b.GenerateTexture(CTexturedIconButton::TextureHorizontalBump, 20, 30, 40, RGB(0, 80, 160));
         return b;
     };
     CTexturedIconButton &a = mainLook(100), &aOff = mainLook(101), &b = labelled(102), &bOff = labelled(103);
@@ -246,7 +246,7 @@ TEST(ImageButtonTest, FacesEqualTheirGoldenPicture) {
         ::SetWindowPos(button->Hwnd(), nullptr, 0, 0, 44, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     paintRow(2);
 
-    for (CTexturedIconButton* button : {&a, &aOff}) button->GenerateTexture(6, 12, 12, 50, RGB(0, 0, 200));
+    for (CTexturedIconButton* button : {&a, &aOff}) button->GenerateTexture(CTexturedIconButton::TextureSoftBump, 12, 12, 50, RGB(0, 0, 200));
     bOff.SetText("Out");
     b.SetLabelColor(RGB(200, 0, 0));
     paintRow(3);
