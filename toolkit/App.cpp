@@ -38,11 +38,11 @@ int CWinApp::Run() {
     MSG msg;
     int code = 0;
     for (;;) {
-        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) { code = static_cast<int>(msg.wParam); break; }
         if (got == -1) { code = -1; break; }
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     int exitCode = ExitInstance();
     return code != 0 ? code : exitCode;

@@ -18,7 +18,10 @@ std::optional<int> CDialog::LastQuitCode() { return g_lastQuitCode; }
 HWND CDialog::MakeWindow(HWND parent) {
     m_ended = false;
     m_result = 0;
-    return ::CreateDialogParamA(ResourceModule(), MAKEINTRESOURCEA(m_templateId), parent, &CDialog::DialogProc,
+    // A Unicode dialog: its title and its controls' texts hold every
+    // character, whatever the ANSI code page holds. Texts set and read in
+    // 8 bits are converted by the system on the way.
+    return ::CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(m_templateId), parent, &CDialog::DialogProc,
                                 reinterpret_cast<LPARAM>(this));
 }
 
@@ -38,7 +41,7 @@ INT_PTR CDialog::DoModal() {
 
     MSG msg;
     while (!m_ended) {
-        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             g_lastQuitCode = static_cast<int>(msg.wParam);
             // Hand the quit request on to whoever loops next.
@@ -51,9 +54,9 @@ INT_PTR CDialog::DoModal() {
             break;
         }
         if (PreTranslateMessage(msg)) continue;
-        if (!m_hwnd || !::IsDialogMessageA(m_hwnd, &msg)) {
+        if (!m_hwnd || !::IsDialogMessageW(m_hwnd, &msg)) {
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
     if (disableOwner) ::EnableWindow(owner, TRUE);
@@ -78,7 +81,7 @@ void CDialog::EndDialog(INT_PTR result) {
     if (m_modal) {
         // Wake the modal loop if this was called from another window's
         // handler or from a message sent by another thread.
-        if (m_hwnd) ::PostMessageA(m_hwnd, WM_NULL, 0, 0);
+        if (m_hwnd) ::PostMessageW(m_hwnd, WM_NULL, 0, 0);
     } else {
         Destroy();
     }
@@ -95,15 +98,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     CDialog* self = nullptr;
     if (msg == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lp);
-        ::SetWindowLongPtrA(wnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        ::SetWindowLongPtrW(wnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->m_hwnd = wnd;
         for (auto& b : self->m_bindings) b.second->Attach(::GetDlgItem(wnd, b.first));
         return self->OnInitDialog();
     }
-    self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(wnd, DWLP_USER));
+    self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(wnd, DWLP_USER));
     if (!self) return FALSE;
     if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(wnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(wnd, DWLP_USER, 0);
         for (auto& b : self->m_bindings) b.second->Detach();
         self->m_hwnd = nullptr;
         self->OnDestroyed();
@@ -123,8 +126,8 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         return FALSE;
     }
     std::optional<LRESULT> result = OnMessage(msg, wp, lp);
-    if (!result && msg == WM_DROPFILES && m_hwnd && (::GetWindowLongA(m_hwnd, GWL_STYLE) & WS_CHILD)) {
-        if (HWND parent = ::GetParent(m_hwnd)) result = ::SendMessageA(parent, WM_DROPFILES, wp, lp);
+    if (!result && msg == WM_DROPFILES && m_hwnd && (::GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CHILD)) {
+        if (HWND parent = ::GetParent(m_hwnd)) result = ::SendMessageW(parent, WM_DROPFILES, wp, lp);
     }
     if (!result) return FALSE;
     switch (msg) {
@@ -134,7 +137,7 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
         return static_cast<INT_PTR>(*result);
     default:
-        if (m_hwnd) ::SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, static_cast<LONG_PTR>(*result));
+        if (m_hwnd) ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, static_cast<LONG_PTR>(*result));
         return TRUE;
     }
 }

@@ -531,10 +531,10 @@ void CZelpixDlg::ShowLoadedPicture(const std::wstring& path, DecodedPictureRef p
     record.naturalRect = imaging::Rect{0, 0, decoded.width, decoded.height};
     record.targetRect = record.naturalRect;
     if (!path.empty()) {
-        // The real name, whatever the ANSI code page holds: the text is set
-        // in UTF-16 past the dialog's ANSI procedure.
+        // The real name, whatever the ANSI code page holds: the dialog is a
+        // Unicode window and takes the title in UTF-16.
         const std::wstring title = tk::ToWide(kMainTitle) + L" - " + FileNameOf(path);
-        ::DefWindowProcW(Hwnd(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+        ::SetWindowTextW(Hwnd(), title.c_str());
         m_editWidth.SetText(quorvel::FormatInt(decoded.width));
         m_editHeight.SetText(quorvel::FormatInt(decoded.height));
     }

@@ -24,6 +24,7 @@ public:
     tk::CEdit width;
     tk::CEdit height;
     std::function<void(BoundDialog&)> onInit;
+    std::function<void(BoundDialog&)> onOk;
     bool emptyOkCancel = false;
     int okCalls = 0;
 
@@ -34,6 +35,7 @@ protected:
     }
     void OnOK() override {
         ++okCalls;
+        if (onOk) onOk(*this);
         if (!emptyOkCancel) tk::CDialog::OnOK();
     }
     void OnCancel() override {
@@ -72,6 +74,35 @@ TEST(Toolkit, BoundControlsFollowTheWindowsLife) {
     // The object can make its window again.
     ASSERT_TRUE(dlg.Create(nullptr));
     EXPECT_NE(dlg.width.Hwnd(), nullptr);
+}
+
+TEST(Toolkit, DialogsAreUnicodeWindowsAndTheirLoopKeepsEveryCharacter) {
+    // A title or a typed character outside the ANSI code page reaches the
+    // window as it is: the dialog and its controls are Unicode windows and
+    // the modal loop takes and hands on messages in UTF-16.
+    const std::wstring typed = L"\u0424\u5199";
+    std::wstring title, text;
+    BoundDialog dlg;
+    dlg.onInit = [&](BoundDialog& d) {
+        EXPECT_TRUE(::IsWindowUnicode(d.Hwnd()));
+        EXPECT_TRUE(::IsWindowUnicode(d.width.Hwnd()));
+        ::SetWindowTextW(d.Hwnd(), L"Quorvel Photo Manager - \u0424\u043e\u0442\u043e.png");
+        ::SetWindowTextW(d.width.Hwnd(), L"");
+        // The edit takes letters for this case, not only digits.
+        ::SetWindowLongW(d.width.Hwnd(), GWL_STYLE, ::GetWindowLongW(d.width.Hwnd(), GWL_STYLE) & ~ES_NUMBER);
+        for (wchar_t c : typed) ::PostMessageW(d.width.Hwnd(), WM_CHAR, c, 1);
+        ::PostMessageW(d.Hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    };
+    dlg.onOk = [&](BoundDialog& d) {
+        wchar_t buffer[128] = {};
+        ::GetWindowTextW(d.Hwnd(), buffer, 128);
+        title = buffer;
+        ::GetWindowTextW(d.width.Hwnd(), buffer, 128);
+        text = buffer;
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(title, L"Quorvel Photo Manager - \u0424\u043e\u0442\u043e.png");
+    EXPECT_EQ(text, typed);
 }
 
 TEST(Toolkit, ModalRunReturnsWhatEndDialogWasGiven) {
