@@ -2,7 +2,9 @@
 #include "app/Instance.h"
 
 #include "app/CommandLinePicture.h"
+#include "app/Log.h"
 #include "app/StartArguments.h"
+#include "toolkit/FileIdentity.h"
 #include "toolkit/Text.h"
 
 #include <vector>
@@ -13,34 +15,6 @@ namespace {
 
 const char kInstanceMutexName[] = "Local\\Quorvel Photo Manager instance";
 const char kMainWindowMark[] = "Quorvel Photo Manager main window";
-
-// The identity of a file on disk: its volume and its index there.
-struct FileIdentity {
-    DWORD volume = 0;
-    DWORD high = 0;
-    DWORD low = 0;
-    bool operator==(const FileIdentity& o) const { return volume == o.volume && high == o.high && low == o.low; }
-};
-
-bool IdentifyFile(const std::wstring& path, FileIdentity* id) {
-    tk::UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return false;
-    *id = FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return true;
-}
-
-std::wstring OwnProgramFile() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) return std::wstring(path.data(), n);
-        if (path.size() >= 32768) return std::wstring();
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring ProgramFileOf(DWORD processId) {
     tk::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
@@ -94,8 +68,7 @@ bool RunsThisProgram(DWORD processId) {
     if (processId == 0) return false;
     if (processId == ::GetCurrentProcessId()) return true;
     const std::wstring theirs = ProgramFileOf(processId);
-    FileIdentity a, b;
-    return !theirs.empty() && IdentifyFile(theirs, &a) && IdentifyFile(OwnProgramFile(), &b) && a == b;
+    return !theirs.empty() && tk::IsSameFile(theirs, GetProgramFolderW(1));
 }
 
 bool HandPictureToInstance(HWND target, const std::wstring& widePath) {

@@ -92,6 +92,10 @@ bool StartPictureSend(TransferProgress& progress, HWND owner, std::shared_ptr<Pi
 // next record, false and without a message.
 bool PicturesSending(PictureSendJob& job);
 
+// A name in the ANSI code page as the log and the handheld show it: "_" for
+// each character the code page cannot hold (quorvel::AnsiForm).
+std::string AnsiNameOf(const std::wstring& name);
+
 namespace quorvel {
 
 // Failures that the transfer adds to the protocol's own (besides

@@ -24,6 +24,11 @@ namespace {
 
 using namespace quorvel;
 
+// One character in the ANSI code page, exactly or not at all.
+bool AnsiCharacterOf(const std::u16string& c, std::string* bytes) {
+    return tk::ToAnsiExactly(std::wstring(c.begin(), c.end()), bytes);
+}
+
 // A record could not be written or no acknowledgement came (the channel has
 // gone): the user is told to start the companion application again.
 void ShowFailureMessages(const PictureSendJob& job) {
@@ -92,10 +97,7 @@ bool PicturesSending(PictureSendJob& job) {
     // The file keeps the picture's own name; the handheld reads its name in
     // the ANSI code page, and the log shows what the handheld is told.
     const std::wstring fileName = PreparedPictureFileName(job.picturePath);
-    const std::string name = HandheldPictureName(std::u16string(fileName.begin(), fileName.end()),
-                                                 [](const std::u16string& c, std::string* bytes) {
-                                                     return tk::ToAnsiExactly(std::wstring(c.begin(), c.end()), bytes);
-                                                 });
+    const std::string name = HandheldPictureName(std::u16string(fileName.begin(), fileName.end()), AnsiCharacterOf);
     // The name and its zero byte must fit the 256-byte field. Refused before
     // anything is prepared or sent (a name this long can only come from a
     // multi-byte code page, where characters take two bytes each).
@@ -229,6 +231,10 @@ int PictureSendJob::Run() {
     window->ShowPreviewLabel(true);
     window->SetStatusText(GetStatusText(*channel));
     return 0;
+}
+
+std::string AnsiNameOf(const std::wstring& name) {
+    return AnsiForm(std::u16string(name.begin(), name.end()), AnsiCharacterOf);
 }
 
 bool StartPictureSend(TransferProgress& progress, HWND owner, std::shared_ptr<PictureSendJob> job) {

@@ -61,22 +61,26 @@ std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength) 
 
 const char kFallbackPictureName[] = "picture.jpg";
 
-std::string HandheldPictureName(const std::u16string& preparedFileName, const AnsiCharacter& toAnsi) {
-    std::string name;
-    for (std::size_t i = 0; i < preparedFileName.size();) {
-        const char16_t unit = preparedFileName[i];
-        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < preparedFileName.size() &&
-                          preparedFileName[i + 1] >= 0xDC00 && preparedFileName[i + 1] <= 0xDFFF;
+std::string AnsiForm(const std::u16string& text, const AnsiCharacter& toAnsi) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const char16_t unit = text[i];
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                          text[i + 1] <= 0xDFFF;
         const std::size_t n = pair ? 2 : 1;
         std::string bytes;
-        // A zero byte would end the name early on the handheld.
-        if (toAnsi && toAnsi(preparedFileName.substr(i, n), &bytes) && !bytes.empty() &&
-            bytes.find('\0') == std::string::npos)
-            name += bytes;
+        // A zero byte would end the text early for its reader.
+        if (toAnsi && toAnsi(text.substr(i, n), &bytes) && !bytes.empty() && bytes.find('\0') == std::string::npos)
+            out += bytes;
         else
-            name += '_';
+            out += '_';
         i += n;
     }
+    return out;
+}
+
+std::string HandheldPictureName(const std::u16string& preparedFileName, const AnsiCharacter& toAnsi) {
+    const std::string name = AnsiForm(preparedFileName, toAnsi);
     const std::size_t dot = name.find('.');
     if (name.empty() || dot == 0) return kFallbackPictureName;
     return name;

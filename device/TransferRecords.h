@@ -70,6 +70,11 @@ std::int32_t NextBlockLength(std::uint32_t bytesSent, std::uint32_t fileLength);
 // ANSI code page: false when the code page has no such character.
 using AnsiCharacter = std::function<bool(const std::u16string& character, std::string* bytes)>;
 
+// A text in the ANSI code page, each character it cannot hold (or that
+// would give a zero byte) written as "_": the one ANSI form the log and the
+// handheld give a name.
+std::string AnsiForm(const std::u16string& text, const AnsiCharacter& toAnsi);
+
 // The picture's name as the handheld reads it in init_img's name field (the
 // ANSI code page): the prepared file's name with each character the code
 // page cannot hold written as "_"; "picture.jpg" when no base name is left.

@@ -115,10 +115,6 @@ void ForgetDecodedPicture();
 // (imaging/PictureExtensions.h). Asked once per process.
 const std::vector<std::wstring>& InstalledPictureExtensions();
 
-// Whether two paths name one file, decided by the file's identity (volume
-// serial number and file index), not by the paths' text.
-bool IsSameFile(const std::wstring& a, const std::wstring& b);
-
 // Deletes an earlier prepared file before a new preparation, so that a failed
 // one never leaves an old picture to be sent. A picture opened from the Sent
 // Pictures folder is its own prepared file and is never deleted. Senders

@@ -25,6 +25,7 @@
 #include "imaging/PictureHeader.h"
 #include "imaging/PreparedPicture.h"
 #include "imaging/Resample.h"
+#include "toolkit/FileIdentity.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Text.h"
 
@@ -352,16 +353,6 @@ PicturePtr DecodeFile(const std::wstring& path, FileStamp* stamp, bool* opened) 
 }
 
 // The full form of a path (the path itself when that fails).
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return path;
-    std::wstring out(n, L'\0');
-    const DWORD m = ::GetFullPathNameW(path.c_str(), n, &out[0], nullptr);
-    if (m == 0 || m >= n) return path;
-    out.resize(m);
-    return out;
-}
-
 // The one picture kept decoded. A decode runs outside the lock, so a
 // thread that only wants the kept picture never waits for another's decode;
 // one decode at a time is in flight, and a thread that wants the picture
@@ -387,7 +378,7 @@ PicturePtr GetDecodedPicture(const std::wstring& path) {
     if (path.empty()) return nullptr;
     // Keyed by the full path: a relative one names another file once the
     // current folder changes.
-    const std::wstring wide = FullPath(path);
+    const std::wstring wide = tk::FullPath(path);
     PictureCache& cache = Cache();
     std::unique_lock<std::mutex> guard(cache.lock);
     for (;;) {
@@ -573,29 +564,6 @@ bool ReadBitmapPixels(HBITMAP bitmap, PixelBuffer& out) {
     return true;
 }
 
-// The identity of the file a path names (its volume's serial number and
-// its index there), whatever form the path takes: a short name, another
-// drive letter mapped onto the folder, a link, "..", another case. False
-// when the file cannot be reached.
-struct FileIdentity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-    bool operator==(const FileIdentity& o) const {
-        return volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
-    }
-};
-
-bool IdentityOf(const std::wstring& path, FileIdentity* id) {
-    // No access asked for: even a file another program holds open answers.
-    const tk::UniqueHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return false;
-    *id = FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return true;
-}
-
 }  // namespace
 
 const std::vector<std::wstring>& InstalledPictureExtensions() {
@@ -626,24 +594,13 @@ const std::vector<std::wstring>& InstalledPictureExtensions() {
     return extensions;
 }
 
-bool IsSameFile(const std::wstring& a, const std::wstring& b) {
-    FileIdentity ia, ib;
-    const bool haveA = IdentityOf(a, &ia), haveB = IdentityOf(b, &ib);
-    if (haveA && haveB) return ia == ib;
-    if (haveA != haveB) return false;  // one of them is no file: they cannot be one
-    // Neither can be reached (a deletion is then harmless anyway): by
-    // their full forms, ignoring case.
-    const std::wstring fa = FullPath(a), fb = FullPath(b);
-    return ::CompareStringOrdinal(fa.c_str(), static_cast<int>(fa.size()), fb.c_str(), static_cast<int>(fb.size()),
-                                  TRUE) == CSTR_EQUAL;
-}
 
 
 // ---- public operations --------------------------------------------------------
 
 void DeleteEarlierPreparedFile(const std::wstring& preparedPath, const std::wstring& picturePath) {
     if (preparedPath.empty()) return;
-    if (IsSameFile(preparedPath, picturePath)) return;  // never the user's own picture
+    if (tk::IsSameFile(preparedPath, picturePath)) return;  // never the user's own picture
     ::DeleteFileW(preparedPath.c_str());  // a missing file is no error
 }
 
@@ -797,7 +754,7 @@ bool PrepareDevicePicture(const std::wstring& picturePath, const PlacedPicture& 
     // Whatever goes wrong, no file of that name is left to be sent - unless
     // that name is the picture itself (a picture opened from the Sent
     // Pictures folder), which is never deleted.
-    const bool outIsPicture = IsSameFile(wideOut, picturePath);
+    const bool outIsPicture = tk::IsSameFile(wideOut, picturePath);
     auto fail = [&wideOut, outIsPicture]() {
         if (!outIsPicture) ::DeleteFileW(wideOut.c_str());
         return false;

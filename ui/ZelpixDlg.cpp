@@ -327,7 +327,7 @@ void CZelpixDlg::OnOpenPicture() {
     // A picture handed over while the user was choosing is older than this
     // choice: it must not replace it once the window is free again.
     if (!m_pendingPicture.empty()) {
-        WriteLogLine("handed-over picture ignored, a newer one was chosen: " + tk::ToAnsi(m_pendingPicture));
+        WriteLogLine("handed-over picture ignored, a newer one was chosen: " + AnsiNameOf(m_pendingPicture));
         m_pendingPicture.clear();
     }
     OpenPictureFile(file);

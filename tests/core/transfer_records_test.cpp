@@ -145,6 +145,10 @@ TEST(InitImg, NameInTheCodePageTheHandheldReads) {
         {u"a.jpg", &zeroByte, "_____"},             // a zero byte would cut the field
     };
     for (const Case& c : cases) EXPECT_EQ(HandheldPictureName(c.name, *c.code), c.field) << c.field;
+    // The log's form of any name or path is the same, without the fallback.
+    EXPECT_EQ(AnsiForm(u"C:\\Fotos\\\u5199\u771f.png", western), "C:\\Fotos\\__.png");
+    EXPECT_EQ(AnsiForm(u".jpg", western), ".jpg");
+    EXPECT_EQ(AnsiForm(u"", western), "");
 }
 
 TEST(BlockImg, ExactBytesForPartialAndFullBlocks) {

@@ -36,6 +36,7 @@
 
 #include "imaging/ImageOps.h"
 #include "imaging/PreparedPicture.h"
+#include "toolkit/FileIdentity.h"
 #include "toolkit/Text.h"
 
 namespace {
@@ -1082,7 +1083,7 @@ TEST_F(ImageOps, OneFileIsKnownByAnyFormOfItsPath) {
         {tk::ToWide(m_out + "\\other.jpg"), false},
         {tk::ToWide(m_out + "\\missing.jpg"), false},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsSameFile(c.other, picture), c.same) << tk::ToAnsi(c.other);
+    for (const Case& c : cases) EXPECT_EQ(tk::IsSameFile(c.other, picture), c.same) << tk::ToAnsi(c.other);
     // The earlier prepared file is the picture by another path: kept.
     DeleteEarlierPreparedFile(tk::ToAnsi(upper), m_out + "\\..\\Sent Pictures\\Same.jpg");
     EXPECT_TRUE(FileExists(m_out + "\\Same.jpg"));
