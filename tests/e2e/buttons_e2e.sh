@@ -10,7 +10,6 @@ use_handheld "screen_reply=height=160 width=240"
 start_app
 drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"
 drv park 1270 1010
-sleep 0.5
 
 # The toolbar strip of the main window, cut from a full screenshot.
 toolbar_shot() {
@@ -31,6 +30,8 @@ toolbar_shot() {
 look_of() { drv sample "$MAIN" "$1" 9 | cut -d' ' -f2; }
 light_of() { drv sample "$MAIN" "$1" | cut -d' ' -f1; }
 
+# Painted: the enabled Connect and the disabled Disconnect look apart.
+wait_for '[ "$(look_of 1002)" != "$(look_of 1003)" ]' "the toolbar was not painted"
 names=""
 for id in 1004 1008 1006 1005 1031 1030 1002 1003; do names+="$(drv text "$MAIN" "$id");"; done
 expect_eq "$names" "Open picture;Send by Mail;Send picture to device;Image size;Zoom In (+);Zoom Out (-);Connect to device;Disconnect from device;" "button names"
@@ -40,31 +41,22 @@ toolbar_shot toolbar-disconnected
 
 drv click "$MAIN" 1002
 wait_status "Connected"
-sleep 0.5
-[ "$(look_of 1002)" != "$connect0" ] || fail "Connect kept its enabled icon after connecting"
-[ "$(look_of 1003)" != "$disconnect0" ] || fail "Disconnect kept its disabled icon after connecting"
+wait_for '[ "$(look_of 1002)" != "$connect0" ]' "Connect kept its enabled icon after connecting"
+wait_for '[ "$(look_of 1003)" != "$disconnect0" ]' "Disconnect kept its disabled icon after connecting"
 toolbar_shot toolbar-connected
 
 # Hover over Disconnect: it lights up; leaving takes the light away.
 resting="$(light_of 1003)"
 drv hover "$MAIN" 1003
-sleep 0.4
-lit="$(light_of 1003)"
-[ "$lit" -gt "$((resting + 3))" ] || fail "hovering did not light the button ($resting -> $lit)"
+wait_for '[ "$(light_of 1003)" -gt "$((resting + 3))" ]' "hovering did not light the button (resting $resting)"
 toolbar_shot toolbar-hover
 drv park 1270 1010
-gone=0
-for _ in 1 2 3 4 5 6 7 8; do
-  sleep 0.1
-  if [ "$(light_of 1003)" = "$resting" ]; then gone=1; break; fi
-done
-[ "$gone" = 1 ] || fail "the light stayed after the mouse left ($(light_of 1003), resting $resting)"
+wait_eq 'light_of 1003' "$resting" "the light after the mouse left"
 
 drv click "$MAIN" 1003
 wait_status "Disconnected"
-sleep 0.5
-expect_eq "$(look_of 1002)" "$connect0" "Connect's enabled icon back after disconnecting"
-expect_eq "$(look_of 1003)" "$disconnect0" "Disconnect's disabled icon back after disconnecting"
+wait_eq 'look_of 1002' "$connect0" "Connect's enabled icon back after disconnecting"
+wait_eq 'look_of 1003' "$disconnect0" "Disconnect's disabled icon back after disconnecting"
 
 drv close "$MAIN"
 expect_exit 0

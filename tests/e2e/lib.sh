@@ -93,6 +93,17 @@ wait_eq() {
   done
   fail "$3: got '$got', expected '$2'"
 }
+# Waits up to 20 s for the shell condition $1 (evaluated) to hold; fails
+# with $2 otherwise. A step that shows something does not happen waits with
+# it for the event that proves the program has handled the input.
+wait_for() {
+  local i
+  for i in $(seq 1 100); do
+    eval "$1" >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  fail "$2"
+}
 # Waits up to a minute for the main window's title to be exactly $1.
 wait_title() {
   local i

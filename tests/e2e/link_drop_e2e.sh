@@ -18,10 +18,11 @@ drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"
 for press in 1 2; do
   drv click "$MAIN" 1002 || fail "Connect is not clickable (press $press)"
   expect_eq "$(drv msgbox "$MAIN" 15000)" "$START_TEXT" "message without a handheld (press $press)"
-  sleep 0.3
+  # The window is enabled again once the message has returned to it.
+  wait_eq 'drv enabled "$MAIN" 0' "1" "main window after the message (press $press)"
+  wait_eq enabled_set "$DISCONNECTED" "buttons without a handheld"
   drv msgbox "$MAIN" 1000 >/dev/null 2>&1 && fail "a second message without a handheld"
   expect_eq "$(drv status "$MAIN")" "Disconnected" "status without a handheld"
-  expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons without a handheld"
 done
 grep -q '^open ok' "$WORK/trace.txt" && fail "a channel opened without a handheld"
 
@@ -31,8 +32,7 @@ sim_set close_at 1
 : >"$WORK/trace.txt"
 drv click "$MAIN" 1002 || fail "Connect is not clickable"
 expect_eq "$(drv msgbox "$MAIN" 15000)" "$START_TEXT" "message when the greeting is not answered"
-sleep 0.3
-grep -q 'close #1 (close_at)' "$WORK/trace.txt" || fail "the greeting was not dropped: $(cat "$WORK/trace.txt")"
+wait_for 'grep -q "close #1 (close_at)" "$WORK/trace.txt"' "the greeting was not dropped"
 expect_eq "$(drv status "$MAIN")" "Disconnected" "status after the dropped greeting"
 expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons after the dropped greeting"
 
@@ -54,12 +54,8 @@ drv click "$MAIN" 1002 || fail "Connect is not clickable after the drop"
 wait_status "Connected"
 pane_shot connected
 same_picture before connected && fail "the handheld looks the same when connected"
-for _ in $(seq 1 60); do
-  grep -q 'close after 4000 ms idle' "$WORK/trace.txt" && [ "$(enabled_set)" = "$DISCONNECTED" ] && break
-  sleep 0.25
-done
-grep -q 'close after 4000 ms idle' "$WORK/trace.txt" || fail "the handheld did not go away: $(cat "$WORK/trace.txt")"
-expect_eq "$(enabled_set)" "$DISCONNECTED" "buttons after the handheld went away"
+wait_for 'grep -q "close after 4000 ms idle" "$WORK/trace.txt"' "the handheld did not go away"
+wait_eq enabled_set "$DISCONNECTED" "buttons after the handheld went away"
 pane_shot dropped
 same_picture before dropped || fail "the handheld did not take its disconnected look"
 # The end of a connection does not refresh the status text; the next
@@ -70,8 +66,7 @@ expect_eq "$(drv status "$MAIN")" "Connected" "status text after the handheld we
 sim_set close_idle_ms ""
 : >"$WORK/trace.txt"
 drv click "$MAIN" 1002 || fail "Connect is not clickable after the handheld went away"
-for _ in $(seq 1 40); do [ "$(enabled_set)" = "$CONNECTED" ] && break; sleep 0.25; done
-expect_eq "$(enabled_set)" "$CONNECTED" "buttons once the handheld is back"
+wait_eq enabled_set "$CONNECTED" "buttons once the handheld is back"
 drv command "$MAIN" 32773
 expect_exit 0
 expect_eq "$(grep -c '^recv #2 Bye len=3 427965$' "$WORK/trace.txt")" "1" "Bye on Exit"

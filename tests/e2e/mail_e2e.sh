@@ -53,7 +53,7 @@ start_and_open() {
 open_mail_dialog() {
   drv click "$MAIN" 1008 || fail "Send by mail is not clickable"
   drv wait "$DLG" 10000 >/dev/null || fail "no Send by mail dialog"
-  sleep 0.3
+  wait_for '[ "$(drv focus "$DLG")" != 0 ]' "no focus in the Send by mail dialog"
 }
 # The warning of a failed hand-off: no caption is given, so the system's
 # default one ("Error") shows. The text is compared byte for byte, with its
@@ -74,9 +74,8 @@ WINEDLLOVERRIDES="$WITH_CAPTURE" start_and_open
 # the centred one.
 drv sendscroll "$MAIN" 138 h 7
 drv sendscroll "$MAIN" 138 v 6
-sleep 0.3
+wait_eq 'offset_of 139 140' "-160 0 400 300" "picture placed at the right edge and top"
 placed="$(offset_of 139 140)"
-expect_eq "$placed" "-160 0 400 300" "picture placed at the right edge and top"
 
 open_mail_dialog
 expect_eq "$(drv title "$DLG")" "$DLG" "dialog title"
@@ -88,7 +87,9 @@ screenshot send-mail-dialog
 # Send with an empty To: the message, owned by the dialog, which stays open.
 drv click "$DLG" 1
 expect_eq "$(drv msgbox "$MAIN" 10000)" "Please type mail address of your handheld!" "empty To"
-sleep 0.3
+# The dialog is enabled again once the message has returned to it; it has
+# then handled the click to its end.
+wait_eq 'drv enabled "$DLG" 0' "1" "dialog enabled after an empty To"
 drv wait "$DLG" 2000 >/dev/null || fail "dialog closed after an empty To"
 expect_eq "$(drv text "$DLG" 1048)" "Quorvel Photos" "subject after an empty To"
 [ ! -e "$WORK/email.dat" ] || fail "email.dat written for an empty To"
@@ -146,7 +147,7 @@ expect_eq "$(drv text "$DLG" 1046)" "$ADDRESS" "address offered again"
 drv settext "$DLG" 1046 "other@example.org"
 drv click "$DLG" 2
 drv gone "$DLG" 5000 || fail "dialog stayed open after Cancel"
-sleep 0.5
+wait_eq 'drv enabled "$MAIN" 0' "1" "main window enabled after Cancel"
 expect_eq "$(cat "$WORK/email.dat")" "$ADDRESS" "email.dat after Cancel"
 expect_eq "$(count_of "call=MAPISendMail")" "1" "no mail after Cancel"
 quit_app

@@ -73,8 +73,7 @@ drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"
 connect
 drv click "$MAIN" 1006 || fail "Send is not enabled after Connect"
 expect_eq "$(next_message)" "No image loaded" "Send without a picture"
-sleep 0.3
-expect_eq "$(drv status "$MAIN")" "Connected" "status after No image loaded"
+wait_eq 'drv status "$MAIN"' "Connected" "status after No image loaded"
 [ -z "$(ls -A "$WORK/received")" ] || fail "something was received without a picture"
 grep -q 'init_img' "$WORK/trace.txt" && fail "a record was sent without a picture"
 
@@ -174,8 +173,7 @@ expect_eq "$(drv status "$MAIN")" "Connected" "status after the second picture"
 cmp -s "$SENT/card.jpg" "$WORK/received/card.jpg" || fail "the first picture was disturbed"
 
 drv click "$MAIN" 1003
-sleep 0.5
-expect_eq "$(drv status "$MAIN")" "Disconnected" "status after Disconnect"
+wait_status "Disconnected"
 
 # --- Refusals: at the announcement, then at block 1 --------------------
 START_TEXT=$'Please start Quorvel Photos on your handheld, connect USB cable\nand then press Connect button again.'
@@ -190,10 +188,10 @@ for fault in "2:NO" "3:RCV"; do
   expect_eq "$(next_message)" "$START_TEXT" "first failure message ($fault)"
   expect_eq "$(next_message)" "Image has not been sent" "second failure message ($fault)"
   wait_transfer_end
-  sleep 0.3
+  # The end of the transfer is shown before any later message could come.
+  wait_status "Disconnected"
+  wait_eq enabled_set "$DISCONNECTED_WITH_PICTURE" "buttons after the refusal ($fault)"
   drv msgbox "" 1000 >/dev/null 2>&1 && fail "a third message after the refusal ($fault)"
-  expect_eq "$(drv status "$MAIN")" "Disconnected" "status after the refusal ($fault)"
-  expect_eq "$(enabled_set)" "$DISCONNECTED_WITH_PICTURE" "buttons after the refusal ($fault)"
   expect_eq "$(drv enabled "$MAIN" 0)" "1" "main window after the refusal ($fault)"
   grep -q 'recv #[0-9]* Bye len=3 427965$' "$WORK/trace.txt" || fail "no Bye after the refusal ($fault): $(cat "$WORK/trace.txt")"
   grep -q '^file' "$WORK/trace.txt" && fail "a refused picture was completed ($fault)"
@@ -216,8 +214,7 @@ drv click "$MAIN" 1006 || fail "Send is not enabled (close_at)"
 expect_eq "$(next_message)" "$START_TEXT" "first message after the drop"
 expect_eq "$(next_message)" "Image has not been sent" "second message after the drop"
 wait_transfer_end
-sleep 0.3
-grep -q 'close #3 (close_at)' "$WORK/trace.txt" || fail "the channel was not dropped at block 1: $(cat "$WORK/trace.txt")"
+wait_for 'grep -q "close #3 (close_at)" "$WORK/trace.txt"' "the channel was not dropped at block 1: $(cat "$WORK/trace.txt")"
 expect_eq "$(drv status "$MAIN")" "Disconnected" "status after the drop"
 expect_eq "$(enabled_set)" "$DISCONNECTED_WITH_PICTURE" "buttons after the drop"
 expect_eq "$(drv enabled "$MAIN" 0)" "1" "main window after the drop"
@@ -228,8 +225,7 @@ sim_set close_at ""
 : >"$WORK/trace.txt"
 connect
 drv click "$MAIN" 1031
-sleep 0.3
-expect_eq "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)" "220 165" "zoomed size"
+wait_eq 'echo "$(drv text "$MAIN" 1011) $(drv text "$MAIN" 1012)"' "220 165" "zoomed size"
 drv click "$MAIN" 1006 || fail "Send is not enabled after reconnecting"
 expect_eq "$(next_message)" "Image has been sent successfully" "success after reconnecting"
 wait_transfer_end
@@ -247,7 +243,6 @@ open_picture "$WORK/noise.png"
 drv click "$MAIN" 1006 || fail "Send is not enabled (too big)"
 expect_eq "$(next_message)" $'Image is too big.\nIt has not been sent' "message for a file above 64000 bytes"
 wait_transfer_end
-sleep 0.3
 drv msgbox "" 1000 >/dev/null 2>&1 && fail "a second message for a file above 64000 bytes"
 big=$(stat -c %s "$SENT/noise.jpg")
 [ "$big" -gt 64000 ] || fail "the noise picture came out at $big bytes, not above the limit"
