@@ -81,11 +81,11 @@ done
 
 # Silent uninstall: the uninstaller runs a copy of itself and returns at once.
 wine "$inst/Uninstall.exe" /S
-for i in $(seq 1 100); do [ -f "$inst/Uninstall.exe" ] || break; sleep 0.3; done
-sleep 1
+# Its last step takes it off the list of installed programs.
+off_the_list() { [ ! -e "$inst/Uninstall.exe" ] && ! wine reg query "$uninst_key" >/dev/null 2>&1; }
+wait_for off_the_list "the silent uninstaller did not finish"
 for f in QuorvelPhotoManager.exe ReadMe.txt Uninstall.exe; do [ ! -e "$inst/$f" ] || fail "$f left behind"; done
 for s in "${shortcuts[@]}"; do [ ! -e "$s" ] || fail "shortcut left behind: $s"; done
-if wine reg query "$uninst_key" >/dev/null 2>&1; then fail "still listed in the installed programs"; fi
 expect_eq "$(user_sums)" "$before" "user files after uninstall"
 
 # The uninstaller's box, ticked, deletes the user's files and the folder.
@@ -93,9 +93,15 @@ wine "$setup" /S || fail "reinstall failed"
 wine "$inst/Uninstall.exe" &
 drv wait "Uninstall" 20000 >/dev/null || fail "no uninstaller window"
 drv click "Uninstall" 1                     # Next: the components page
-sleep 1
+# The page is up once its list of parts holds the keyboard focus.
+tree_id() { drv children "Uninstall" | awk '$2 == "SysTreeView32" && / visible / { print $1; exit }'; }
+wait_for '[ -n "$(tree_id)" ] && [ "$(drv focus "Uninstall")" = "$(tree_id)" ]' \
+  "no components page with the focus in its list"
+tree="$(tree_id)"
+unticked="$(drv treestate "Uninstall" "$tree" 1)"
 drv key "Uninstall" down
 drv key "Uninstall" space                   # tick "Also delete my ..."
+wait_for '[ "$(drv treestate "Uninstall" "$tree" 1)" != "$unticked" ]' "the user files' box did not tick"
 screenshot uninstall-ticked
 drv click "Uninstall" 1
 for i in $(seq 1 100); do [ -e "$inst" ] || break; sleep 0.3; done

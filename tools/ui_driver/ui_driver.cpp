@@ -38,6 +38,8 @@
 //                                     or "(none)" for an ownerless window
 //   ui_driver focus TITLE             print the control id of the keyboard
 //                                     focus in the window's thread (0: none)
+//   ui_driver treestate TITLE ID N    print the state image index (its tick box)
+//                                     of item N (from 0) at the top of tree ID
 //   ui_driver scroll TITLE ID BAR     print a scroll bar's min max page pos
 //                                     of child ID (BAR is h or v)
 //   ui_driver drag TITLE ID DX DY     drag with the left button inside child ID
@@ -610,6 +612,17 @@ int main(int argc, char** argv) {
         unsigned hash = 0;
         if (!SampleScreen(r, &mean, &hash)) return Fail("nothing to sample");
         std::printf("%.0f %08x\n", mean, hash);
+        return 0;
+    }
+    if (cmd == "treestate") {
+        // Handles and the returned state travel in the message itself, so
+        // no memory of the other process is needed.
+        const int n = arg(4) ? std::atoi(arg(4)) : 0;
+        LRESULT item = SendMessageA(ctl, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+        for (int i = 0; item && i < n; ++i) item = SendMessageA(ctl, TVM_GETNEXTITEM, TVGN_NEXT, item);
+        if (!item) return Fail("no such tree item");
+        const LRESULT state = SendMessageA(ctl, TVM_GETITEMSTATE, static_cast<WPARAM>(item), TVIS_STATEIMAGEMASK);
+        std::printf("%ld\n", static_cast<long>((state & TVIS_STATEIMAGEMASK) >> 12));
         return 0;
     }
     if (cmd == "enabled") { std::printf("%d\n", IsWindowEnabled(ctl) ? 1 : 0); return 0; }
