@@ -60,4 +60,10 @@ bool HasPictureExtension(const std::wstring& path, const std::vector<std::wstrin
     return std::find(extensions.begin(), extensions.end(), name.substr(dot)) != extensions.end();
 }
 
+std::size_t DroppedPictureChoice(const std::vector<std::wstring>& files, const std::vector<std::wstring>& extensions) {
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (HasPictureExtension(files[i], extensions)) return i;
+    return files.empty() ? files.size() : 0;
+}
+
 }  // namespace imaging

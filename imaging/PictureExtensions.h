@@ -5,6 +5,7 @@
 // them, and a dropped or handed-over file is judged by the same list.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,11 @@ std::wstring FilterPatterns(const std::vector<std::wstring>& extensions);
 
 // Whether the file name ends in one of the extensions, ignoring case.
 bool HasPictureExtension(const std::wstring& path, const std::vector<std::wstring>& extensions);
+
+// The file a drop of several opens: the first whose name ends in one of the
+// extensions; when none does, the first, which is then opened as a name
+// typed by hand in the Open dialog is (a file no decoder reads shows 0 x 0).
+// files.size() when there are none.
+std::size_t DroppedPictureChoice(const std::vector<std::wstring>& files, const std::vector<std::wstring>& extensions);
 
 }  // namespace imaging

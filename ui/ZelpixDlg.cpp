@@ -631,19 +631,21 @@ void CZelpixDlg::OpenPendingPicture() {
 }
 
 void CZelpixDlg::OnDropFiles(HDROP drop) {
-    // The first dropped entry that is a file; folders are passed over.
-    std::wstring chosen;
+    // Of the dropped entries that are files (folders are passed over), the
+    // first with an extension of the Open dialog's list, else the first.
+    std::vector<std::wstring> files;
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count && chosen.empty(); ++i) {
+    for (UINT i = 0; i < count; ++i) {
         const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
         std::wstring wide(length + 1, L'\0');
         wide.resize(::DragQueryFileW(drop, i, &wide[0], length + 1));
         if (wide.empty()) continue;
         DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) chosen = wide;
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(wide);
     }
     ::DragFinish(drop);
-    if (!chosen.empty()) OpenPictureWhenFree(chosen);
+    const std::size_t chosen = imaging::DroppedPictureChoice(files, InstalledPictureExtensions());
+    if (chosen < files.size()) OpenPictureWhenFree(files[chosen]);
 }
 
 bool CZelpixDlg::PreTranslateMessage(MSG& msg) {

@@ -25,5 +25,20 @@ TEST(PictureExtensions, OwnSevenFirstThenEachDecoderExtensionOnce) {
     for (const Case& c : cases) EXPECT_EQ(HasPictureExtension(c.path, all), c.accepted) << c.path;
 }
 
+TEST(PictureExtensions, ADropOpensItsFirstPictureElseItsFirstFile) {
+    const std::vector<std::wstring> all = PictureExtensions({L".ico", L".dds"});
+    struct Case {
+        std::vector<std::wstring> files;
+        std::size_t chosen;
+    };
+    const Case cases[] = {
+        {{L"C:\\notes.txt", L"C:\\card.png", L"C:\\b.ico"}, 1},
+        {{L"C:\\a.DDS", L"C:\\card.png"}, 0},
+        {{L"C:\\notes.txt", L"C:\\readme"}, 0},  // none listed: the first, as a typed name
+        {{}, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DroppedPictureChoice(c.files, all), c.chosen) << c.files.size();
+}
+
 }  // namespace
 }  // namespace imaging

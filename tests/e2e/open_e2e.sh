@@ -33,8 +33,10 @@ drv wait "$MAIN - my card.png" 20000 >/dev/null || fail "the picture on the comm
 expect_eq "$(size)" "300 400" "size of the command-line picture"
 expect_eq "$(enabled_set)" "10110111" "buttons after a command-line picture"
 
-# Drops: on the window, several entries, the folder is passed over.
-drv drop "$MAIN" 0 "$(win "$WORK/folder")" "$(win "$WORK/card.png")" "$(win "$WORK/small.png")" || fail "drop failed"
+# Drops: on the window, several entries: the folder is passed over and the
+# first file with a picture extension opens, not the notes before it.
+drv drop "$MAIN" 0 "$(win "$WORK/folder")" "$(win "$WORK/notes.txt")" "$(win "$WORK/card.png")" "$(win "$WORK/small.png")" \
+  || fail "drop failed"
 wait_title "$MAIN - card.png"
 expect_eq "$(offset_of 139 140)" "-180 30 600 100" "dropped picture centred"
 for pane in 139 138; do
