@@ -492,13 +492,7 @@ void ApplyPixelFormat(const PixelView& pixels, int format) {
 
 // A top-down 32-bit DIB section filled with white; its bits in *bits.
 HBITMAP CreateWhiteDib(int width, int height, std::uint8_t** bits) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = tk::Bitmap32Info(width, height);
     void* p = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &p, nullptr, 0);
     if (!bitmap || !p) {
@@ -549,13 +543,7 @@ bool ReadBitmapPixels(HBITMAP bitmap, PixelBuffer& out) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = out.width;
-    info.bmiHeader.biHeight = -out.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = tk::Bitmap32Info(out.width, out.height);
     HDC screen = ::GetDC(nullptr);
     const int lines = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(out.height), out.bgra.data(), &info, DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, screen);
@@ -672,13 +660,7 @@ bool DrawFittedPart(HDC dc, int x, int y, const DecodedPicture& picture, imaging
         return false;
     }
     if (!imaging::ResampleFittedWindowInto(picture.pixels.View(), target, window, part.MutableView())) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = part.width;
-    info.bmiHeader.biHeight = -part.height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = tk::Bitmap32Info(part.width, part.height);
     return ::SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(part.width), static_cast<DWORD>(part.height), 0, 0, 0,
                                static_cast<UINT>(part.height), part.bgra.data(), &info, DIB_RGB_COLORS) != 0;
 }

@@ -140,6 +140,20 @@ private:
     HKEY m_h = nullptr;
 };
 
+// The header of a 32-bit BI_RGB bitmap (four bytes a pixel, rows packed),
+// top-down unless asked otherwise: for DIB sections, GetDIBits and
+// SetDIBitsToDevice alike.
+inline BITMAPINFO Bitmap32Info(int width, int height, bool topDown = true) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = topDown ? -height : height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 // A 32-bit DIB section (BI_RGB, four bytes a pixel, rows packed) and its
 // bits. Top-down unless asked otherwise; on failure it holds nothing and
 // Bits() is null. Release() hands the bitmap over and forgets the bits.
@@ -148,13 +162,7 @@ public:
     DibSection32() = default;
     DibSection32(int width, int height, bool topDown = true, HDC reference = nullptr) {
         if (width <= 0 || height <= 0) return;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = topDown ? -height : height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = Bitmap32Info(width, height, topDown);
         void* bits = nullptr;
         HBITMAP bitmap = ::CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (bitmap && !bits) { ::DeleteObject(bitmap); bitmap = nullptr; }
