@@ -10,7 +10,9 @@ make_card "$WORK/card.png" 200 100
 
 start_app
 drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear"
-sleep 1
+# A tip shows only while the program is the active one (it hides when the
+# program loses the activation): wait until a control of it holds the focus.
+wait_for '[ "$(drv focus "$MAIN")" -gt 0 ]' "the main window never got the focus"
 
 # Hovers button $1 and expects the tip "$2" (and only that text).
 expect_tip() {
