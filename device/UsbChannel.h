@@ -11,6 +11,7 @@
 #include "toolkit/Handles.h"
 #include "toolkit/Win.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -70,6 +71,13 @@ private:
     DWORD RunWorker(OpenRequest* request);
 
     DWORD m_workerThreadId = 0;
+    // Set while OpenChannel waits for the worker's connect; the channel
+    // counts as closed meanwhile. An end on the opening thread (a sent
+    // session end) marks m_endDuringOpen, and the open closes and joins its
+    // worker itself once the connect is over.
+    bool m_connecting = false;
+    bool m_endDuringOpen = false;
+    std::atomic<bool> m_ending{false};  // read by the worker: no password prompt any more
     CRITICAL_SECTION m_lock;
     std::int32_t m_lastPasswordState = PasswordNotAsked;
     tk::UniqueHandle m_workerHandle;

@@ -5,6 +5,7 @@
 #include "device/ScreenReply.h"
 #include "toolkit/Handles.h"
 
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <utility>
@@ -53,8 +54,8 @@ HANDLE MakeEvent() { return ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
 // stack for one connection; the component's reference counting never frees it.
 class ChannelSink : public HhChannelSink {
 public:
-    ChannelSink(DWORD workerThreadId, const UsbChannel::PasswordAnswer& answer)
-        : m_workerThreadId(workerThreadId), m_passwordAnswer(answer) {
+    ChannelSink(DWORD workerThreadId, const UsbChannel::PasswordAnswer& answer, const std::atomic<bool>& ending)
+        : m_workerThreadId(workerThreadId), m_passwordAnswer(answer), m_ending(ending) {
         ::InitializeCriticalSection(&m_sinkLock);
     }
     ~ChannelSink() {
@@ -83,7 +84,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE OnPasswordChallenge(LONG remainingAttempts, BYTE* digest) override {
         bool supplied = false;
-        if (digest && m_passwordAnswer) {
+        if (digest && m_passwordAnswer && !m_ending) {  // no prompt once the program ends
             try {
                 supplied = m_passwordAnswer(static_cast<std::int32_t>(remainingAttempts), digest);
             } catch (...) {
@@ -202,6 +203,7 @@ private:
     ReadRequest* m_pendingRead = nullptr;
     CRITICAL_SECTION m_sinkLock;
     const UsbChannel::PasswordAnswer& m_passwordAnswer;
+    const std::atomic<bool>& m_ending;
 };
 
 bool Connect(ChannelSink& sink) {
@@ -260,6 +262,15 @@ void FailQueuedRequests() {
 }
 
 const char* const kHiddenWindowClass = "MsgWnd";
+
+// Cancels the dialogs (the password prompt) open on the worker: its modal
+// loop would otherwise hold the connect until someone answers.
+BOOL CALLBACK CancelDialog(HWND wnd, LPARAM) {
+    char name[16] = {};
+    ::GetClassNameA(wnd, name, sizeof name);
+    if (std::strcmp(name, "#32770") == 0) ::PostMessageA(wnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
 
 } // namespace
 
@@ -332,20 +343,36 @@ bool UsbChannel::OpenChannel() {
         return false;
     }
     // The password prompt may run on the worker meanwhile; it is ownerless.
+    // Only messages sent to this thread are handled here, so an end that
+    // comes meanwhile is a sent session end, nested in this wait.
+    m_connecting = true;
+    m_endDuringOpen = false;
     WaitAnsweringSentMessages(opened.Get());
+    m_connecting = false;
     m_lastPasswordState = request.passwordState;
     if (request.result != 0) m_workerThreadId = 0;
+    if (m_endDuringOpen) {
+        // The program ends: a connection just made is closed at once, and
+        // the worker's last steps (which take the lock we hold) are waited
+        // for with the lock left, while the window is still there.
+        if (request.result == 0) CloseChannel();
+        tk::UniqueHandle worker = std::move(m_workerHandle);
+        ::LeaveCriticalSection(&m_lock);
+        if (worker) WaitAnsweringSentMessages(worker.Get());
+        ::EnterCriticalSection(&m_lock);
+        return false;
+    }
     return request.result == 0;
 }
 
 bool UsbChannel::IsOpen() {
     CriticalSectionLock lock(m_lock);
-    return m_workerThreadId != 0;
+    return m_workerThreadId != 0 && !m_connecting;
 }
 
 bool UsbChannel::Write(const void* data, std::int32_t length) {
     CriticalSectionLock lock(m_lock);
-    if (m_workerThreadId == 0) return false;
+    if (m_workerThreadId == 0 || m_connecting) return false;
     tk::UniqueHandle done(MakeEvent());
     WriteRequest request{data, length, done.Get(), 1};
     if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgWrite, reinterpret_cast<WPARAM>(&request), 0))
@@ -366,7 +393,7 @@ bool UsbChannel::ReadString(std::string& text) {
     ReadRequest request{buffer, kChannelReadBufferSize, nullptr, 0};
     {
         CriticalSectionLock lock(m_lock);
-        if (m_workerThreadId == 0) return false;
+        if (m_workerThreadId == 0 || m_connecting) return false;
         done.Reset(MakeEvent());
         request.event = done.Get();
         if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgRead, reinterpret_cast<WPARAM>(&request), 0))
@@ -382,7 +409,7 @@ bool UsbChannel::ReadString(std::string& text) {
 
 void UsbChannel::CloseChannel() {
     CriticalSectionLock lock(m_lock);
-    if (m_workerThreadId == 0) return;
+    if (m_workerThreadId == 0 || m_connecting) return;  // the open ends it
     tk::UniqueHandle done(MakeEvent());
     // A worker that cannot be reached is not waited for here: its last step
     // takes the channel lock that we hold, so that wait would never end.
@@ -396,7 +423,7 @@ int UsbChannel::GetPasswordState() {
     tk::UniqueHandle done;
     {
         CriticalSectionLock lock(m_lock);
-        if (m_workerThreadId == 0) return m_lastPasswordState;
+        if (m_workerThreadId == 0 || m_connecting) return m_lastPasswordState;
         done.Reset(MakeEvent());
         state = m_lastPasswordState;
         if (!done || !::PostThreadMessageA(m_workerThreadId, ChannelMsgPasswordState, reinterpret_cast<WPARAM>(&state),
@@ -411,6 +438,16 @@ void UsbChannel::WaitForWorkerEnd() {
     tk::UniqueHandle worker;
     {
         CriticalSectionLock lock(m_lock);
+        if (m_connecting) {
+            // Nested in OpenChannel's wait on this thread (only this thread
+            // can enter the lock it holds): the worker cannot end before the
+            // connect does, so its prompt is cancelled, and the open closes
+            // and joins it once that wait is over.
+            m_endDuringOpen = true;
+            m_ending = true;
+            ::EnumThreadWindows(m_workerThreadId, &CancelDialog, 0);
+            return;
+        }
         worker = std::move(m_workerHandle);
     }
     if (worker) WaitAnsweringSentMessages(worker.Get());
@@ -425,7 +462,7 @@ DWORD WINAPI UsbChannel::WorkerProc(LPVOID param) {
 // before one was made.
 DWORD UsbChannel::RunWorker(OpenRequest* request) {
     const DWORD kEarlyFailure = static_cast<DWORD>(-1);
-    ChannelSink sink(::GetCurrentThreadId(), m_passwordAnswer);
+    ChannelSink sink(::GetCurrentThreadId(), m_passwordAnswer, m_ending);
     DWORD* workerThreadId = request->workerThreadId;
     CRITICAL_SECTION* channelLock = request->channelLock;
 

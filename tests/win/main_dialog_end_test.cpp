@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <new>
+#include <thread>
 
 // ---- a heap that fills freed memory -----------------------------------------
 
@@ -135,6 +136,40 @@ protected:
     simharness::SimSettings sim_;
 };
 
+// A session end sent while Connect's handshake still runs: the password
+// prompt open on the channel's worker, or the greeting left unanswered. The
+// end neither writes to a worker that cannot answer nor waits for it to end
+// while holding what it needs; Connect then returns with the channel closed.
+TEST_F(MainDialogEndChild, SessionEndDuringHandshake) {
+    struct Case {
+        const char* settings;
+        std::function<bool()> reached;
+    } cases[] = {
+        {"silent_at=1\n", [this] { return sim_.TraceHas("silent #1"); }},
+        {"password=abc\n", [] { return ::FindWindowA(nullptr, "Password") != nullptr; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings);
+        const int threads = simharness::ThreadCount();
+        sim_.Apply(c.settings);
+        auto* dlg = new CZelpixDlg(nullptr);
+        ASSERT_TRUE(dlg->Create(nullptr));
+        const HWND wnd = dlg->Hwnd();
+        std::thread ender([&] {
+            while (!c.reached()) ::Sleep(20);
+            ::SendMessageA(wnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+            ::SendMessageA(wnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        });
+        ::SendMessageA(wnd, WM_COMMAND, MAKEWPARAM(IDC_CONNECT, BN_CLICKED), 0);
+        ender.join();
+        EXPECT_FALSE(dlg->Channel().IsOpen());
+        delete dlg;
+        EXPECT_LE(simharness::WaitThreadCountAtMost(threads, 5000), threads);
+        MSG quit;
+        while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+    }
+}
+
 TEST_F(MainDialogEndChild, FirstBlockHeld) { EndWhileHeld(3, false); }
 TEST_F(MainDialogEndChild, LastBlockHeldAtSessionEnd) { EndWhileHeld(0, true); }
 
@@ -162,6 +197,11 @@ DWORD RunChild(const std::string& name, std::string* log) {
     ::CloseHandle(pi.hProcess);
     *log = simharness::ReadWholeFile(folder + "\\log.txt");
     return code;
+}
+
+TEST(MainDialogEnd, SessionEndDuringHandshakeEndsCleanly) {
+    std::string log;
+    EXPECT_EQ(RunChild("SessionEndDuringHandshake", &log), 0u) << log;
 }
 
 TEST(MainDialogEnd, EndsCleanlyWithATransferHeldAtItsFirstOrLastBlock) {

@@ -510,6 +510,37 @@ TEST_F(ChannelCase, PasswordStateOfTheLastAttempt) {
     EXPECT_EQ(m_display.Calls(), 2) << "two connections opened and ended";
 }
 
+// An end nested in the open's wait (a session end sent to the opening
+// thread while the worker still connects): the end cannot join a worker that
+// has not finished connecting, so it leaves that to the open, which closes
+// the connection just made and joins its worker before it reports failure.
+UsbChannel* g_endingChannel = nullptr;
+LRESULT CALLBACK EndOnMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_APP) {
+        g_endingChannel->WaitForWorkerEnd();
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+TEST_F(ChannelCase, EndDuringTheConnectClosesAndJoinsOnceItIsOver) {
+    HWND ender = CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(ender);
+    SetWindowLongPtrA(ender, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EndOnMessage));
+    g_endingChannel = &m_channel;
+    m_channel.SetPasswordAnswer([&](std::int32_t, std::uint8_t* digest) {
+        SendMessageA(ender, WM_APP, 0, 0);  // the end, while the connect waits for this answer
+        std::memcpy(digest, kSha1Abc, 20);
+        return true;
+    });
+    m_sim.Apply("password=abc\n");
+    EXPECT_FALSE(m_channel.OpenChannel());
+    EXPECT_FALSE(m_channel.IsOpen());
+    EXPECT_TRUE(m_sim.TraceHas("open ok")) << m_sim.Trace();
+    EXPECT_EQ(m_display.Calls(), 1) << "the connection made was ended";
+    DestroyWindow(ender);
+}
+
 // The worker's exit code tells a connection (0) from an open that ended the
 // worker early (-1). The channel keeps its handle to the last worker until
 // the next open or WaitForWorkerEnd, so the thread can still be opened by
