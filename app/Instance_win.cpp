@@ -68,7 +68,16 @@ bool RunsThisProgram(DWORD processId) {
     if (processId == 0) return false;
     if (processId == ::GetCurrentProcessId()) return true;
     const std::wstring theirs = ProgramFileOf(processId);
-    return !theirs.empty() && tk::IsSameFile(theirs, GetProgramFolderW(1));
+    if (theirs.empty()) return false;
+    // The same full path is the same file, even at a moment when the file
+    // system cannot tell a file's identity (Wine may fail to read a
+    // volume's serial number now and then); identity catches other forms.
+    const std::wstring ours = GetProgramFolderW(1);
+    const std::wstring a = tk::FullPath(theirs), b = tk::FullPath(ours);
+    if (::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+        CSTR_EQUAL)
+        return true;
+    return tk::IsSameFile(theirs, ours);
 }
 
 bool HandPictureToInstance(HWND target, const std::wstring& widePath) {

@@ -25,13 +25,16 @@ CImagingGuard::~CImagingGuard() {
 
 namespace {
 
-// A second start may come while the first one is still making its window.
-HWND WaitForRunningMainWindow() {
-    for (int i = 0; i < 100; ++i) {
-        if (HWND found = quorvel::FindRunningMainWindow()) return found;
+// A second start may come while the first one is still making its window,
+// or at a moment it cannot take the picture: it tries for ten seconds.
+bool HandToRunningInstance(const std::wstring& picture) {
+    const ULONGLONG end = ::GetTickCount64() + 10000;
+    do {
+        if (HWND found = quorvel::FindRunningMainWindow())
+            if (quorvel::HandPictureToInstance(found, picture)) return true;
         ::Sleep(100);
-    }
-    return nullptr;
+    } while (::GetTickCount64() < end);
+    return false;
 }
 
 } // namespace
@@ -58,10 +61,7 @@ bool CZelpixApp::InitInstance() {
     if (another) {
         // A start with a picture hands it to the running instance and ends
         // quietly; when no instance takes it, the start is refused as usual.
-        if (!picture.empty()) {
-            if (HWND running = WaitForRunningMainWindow())
-                if (quorvel::HandPictureToInstance(running, picture)) return false;
-        }
+        if (!picture.empty() && HandToRunningInstance(picture)) return false;
         ::MessageBoxA(nullptr, "Another instance of Quorvel Photo Manager is running!", "Quorvel Photo Manager", MB_OK);
         return false;
     }
