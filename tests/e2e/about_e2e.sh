@@ -28,8 +28,7 @@ screenshot about-box
 # The link is the second line of the label.
 drv glide "$ABOUT" 1042 30 22
 drv mouseclick "$ABOUT" 1042 30 22
-for _ in $(seq 1 50); do [ -s "$WORK/browser.txt" ] && break; sleep 0.2; done
-expect_eq "$(cat "$WORK/browser.txt" 2>/dev/null)" "https://www.quorvel.example/" "address given to the browser"
+wait_eq 'cat "$WORK/browser.txt"' "https://www.quorvel.example/" "address given to the browser"
 
 drv click "$ABOUT" 1 || fail "no OK button"
 drv gone "$ABOUT" 5000 || fail "About box stayed open"

@@ -7,16 +7,6 @@
 # seconds as well, and the next start removes the copy that mail left behind.
 source "$(dirname "$0")/lib.sh"
 
-# Waits at most $1 seconds for the program to end and checks exit code $2.
-expect_exit_within() {
-  local limit=$(($1 * 10)) waited=0 rc=0
-  while kill -0 "$APP_PID" 2>/dev/null; do
-    sleep 0.1; waited=$((waited + 1))
-    [ "$waited" -le "$limit" ] || fail "the program did not end within $1 s"
-  done
-  wait "$APP_PID" || rc=$?
-  [ "$rc" = "$2" ] || fail "exit code $rc, expected $2"
-}
 wait_trace() {
   local i
   for i in $(seq 1 100); do
@@ -37,7 +27,7 @@ wait_status "Connected"
 drv click "$MAIN" 1006 || fail "Send is not clickable"
 wait_trace "silent #4"
 expect_eq "$(drv endsession "$MAIN")" "1" "WM_QUERYENDSESSION allows the session end"
-expect_exit_within 5 0
+expect_exit 0 5
 grep -q "Bye" "$WORK/trace.txt" || fail "no Bye: $(cat "$WORK/trace.txt")"
 grep -q "^file #" "$WORK/trace.txt" && fail "the handheld stored a picture: $(grep '^file' "$WORK/trace.txt")"
 [ -z "$(ls -A "$WORK/received")" ] || fail "partial picture kept: $(ls "$WORK/received")"
@@ -56,21 +46,16 @@ drv click "$MAIN" 1008 || fail "Send by mail is not clickable"
 drv wait "Send by mail " 10000 >/dev/null || fail "no Send by mail dialog"
 drv settext "Send by mail " 1046 "hand.held@example.org"
 drv click "Send by mail " 1
-for _ in $(seq 1 100); do
-  grep -q "call=MAPISendMail" "$WORK/capture.txt" 2>/dev/null && break
-  sleep 0.2
-done
-grep -q "call=MAPISendMail" "$WORK/capture.txt" 2>/dev/null || fail "the mail never reached the mail library"
+wait_for 'grep -q "call=MAPISendMail" "$WORK/capture.txt"' "the mail never reached the mail library"
 left="$(ls -d "$TEMP_DIR"/Quorvel\ mail\ * 2>/dev/null | head -n 1)"
 [ -n "$left" ] || fail "no copy for the held mail in $TEMP_DIR"
 drv command "$MAIN" 32773
-expect_exit_within 5 0
+expect_exit 0 5
 [ -d "$left" ] || fail "the held mail's copy went before its client was done"
 unset QUORVEL_MAPI_HOLD_EVENT
 start_app
 drv wait "$MAIN" 20000 >/dev/null || fail "main window did not appear after the mail"
-for _ in $(seq 1 50); do [ -d "$left" ] || break; sleep 0.2; done
-[ ! -d "$left" ] || fail "the next start left $left behind"
+wait_for '[ ! -d "$left" ]' "the next start left $left behind"
 drv close "$MAIN"
 expect_exit 0
 echo "ending: ok"

@@ -28,13 +28,14 @@ start_app() {
   APP_PID=$!
 }
 
-# Waits for the program to end and checks its exit code.
+# Waits up to $2 seconds (30 by default) for the program to end and checks
+# that its exit code is $1.
 expect_exit() {
-  local want="$1" rc=0
+  local want="$1" limit="${2:-30}" rc=0
   local waited=0
   while kill -0 "$APP_PID" 2>/dev/null; do
-    sleep 0.2; waited=$((waited + 1))
-    [ "$waited" -lt 150 ] || fail "program did not end"
+    sleep 0.1; waited=$((waited + 1))
+    [ "$waited" -le $((limit * 10)) ] || fail "the program did not end within $limit s"
   done
   wait "$APP_PID" || rc=$?
   [ "$rc" = "$want" ] || fail "exit code $rc, expected $want"
@@ -44,9 +45,20 @@ expect_eq() {
   [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"
 }
 
+# Captures the screen once it is still: every window has painted, and two
+# captures in a row agree (an animation that never rests keeps the last one).
 screenshot() {
-  sleep 0.5
-  /usr/bin/import -window root "$SCREENS/$1.png" 2>/dev/null || echo "screenshot $1 failed" >&2
+  local prev="$WORK/.shot-a.ppm" cur="$WORK/.shot-b.ppm" i
+  drv settle - >/dev/null 2>&1 || true
+  /usr/bin/import -window root "ppm:$prev" 2>/dev/null || { echo "screenshot $1 failed" >&2; return 0; }
+  for i in $(seq 1 20); do
+    /usr/bin/import -window root "ppm:$cur" 2>/dev/null || break
+    cmp -s "$prev" "$cur" && break
+    mv "$cur" "$prev"
+  done
+  [ -s "$cur" ] || cur="$prev"
+  /usr/bin/convert "ppm:$cur" "$SCREENS/$1.png" 2>/dev/null || echo "screenshot $1 failed" >&2
+  rm -f "$prev" "$cur"
 }
 
 cleanup_app() {
@@ -82,23 +94,24 @@ open_picture() {
   drv gone "Open" 10000 || fail "file dialog stayed open"
   wait_title "$MAIN - $(basename "$1")"
 }
-# Waits up to 20 s for the output of the command $1 (evaluated) to be $2;
-# fails with $3 otherwise.
+# Waits up to $4 seconds (20 by default) for the output of the command $1
+# (evaluated) to be $2; fails with $3 otherwise.
 wait_eq() {
   local i got=""
-  for i in $(seq 1 100); do
+  for i in $(seq 1 $((${4:-20} * 5))); do
     got="$(eval "$1" 2>/dev/null || true)"
     [ "$got" = "$2" ] && return 0
     sleep 0.2
   done
   fail "$3: got '$got', expected '$2'"
 }
-# Waits up to 20 s for the shell condition $1 (evaluated) to hold; fails
-# with $2 otherwise. A step that shows something does not happen waits with
-# it for the event that proves the program has handled the input.
+# Waits up to $3 seconds (20 by default) for the shell condition $1
+# (evaluated) to hold; fails with $2 otherwise. A step that shows something
+# does not happen waits with it for the event that proves the program has
+# handled the input.
 wait_for() {
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 $((${3:-20} * 5))); do
     eval "$1" >/dev/null 2>&1 && return 0
     sleep 0.2
   done

@@ -52,8 +52,7 @@ make_card "$WORK/card64.png" 64 48
 /usr/bin/convert "$WORK/card64.png" "$WORK/card.ico"
 expect_eq "$(/usr/bin/identify -format '%m %w %h' "$WORK/card.ico")" "ICO 64 48" "the icon"
 drv drop "$MAIN" 0 "$(win "$WORK/card.ico")" || fail "drop of the icon failed"
-for i in $(seq 1 40); do [ "$(size)" = "64 48" ] && break; sleep 0.25; done
-expect_eq "$(size)" "64 48" "size of the dropped icon"
+wait_eq size "64 48" "size of the dropped icon"
 drv click "$MAIN" 1006 || fail "Send is not enabled for the icon"
 expect_eq "$(drv msgbox "$MAIN" 30000)" "Image has been sent successfully" "icon sent"
 expect_eq "$(/usr/bin/identify -format '%w %h' "$WORK/received/card.jpg")" "64 48" "received icon size"

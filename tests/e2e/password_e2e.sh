@@ -26,13 +26,7 @@ start_and_connect() {
 # text is awaited.
 expect_prompt() {
   expect_eq "$(drv wait "$PROMPT" 10000)" "$PROMPT" "prompt title ($1 attempts)"
-  local i text=""
-  for i in $(seq 1 20); do
-    text="$(drv text "$PROMPT" 1047 2>/dev/null || true)"
-    [ "$text" = "$(attempts_text "$1")" ] && break
-    sleep 0.25
-  done
-  expect_eq "$text" "$(attempts_text "$1")" "attempts text"
+  wait_eq 'drv text "$PROMPT" 1047' "$(attempts_text "$1")" "attempts text" 5
   expect_eq "$(drv owner "$PROMPT")" "(none)" "prompt owner"
   expect_eq "$(drv focus "$PROMPT")" "1046" "focus in the password edit"
 }

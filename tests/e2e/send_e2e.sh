@@ -18,12 +18,7 @@ DISCONNECTED_WITH_PICTURE=10110111
 
 connect() {
   drv click "$MAIN" 1002 || fail "Connect is not clickable"
-  local i
-  for i in $(seq 1 40); do
-    [ "$(drv status "$MAIN")" = "Connected" ] && return 0
-    sleep 0.25
-  done
-  fail "not connected: $(cat "$WORK/trace.txt")"
+  wait_status "Connected"
 }
 
 # The message box texts in the order they come, each dismissed.
@@ -31,12 +26,7 @@ next_message() { drv msgbox "$MAIN" "${1:-15000}" || fail "no message box"; }
 
 # Waits until the transfer has finished on the program's side.
 wait_transfer_end() {
-  local i
-  for i in $(seq 1 60); do
-    [ "$(drv status "$MAIN")" != "Sending picture. Please wait..." ] && return 0
-    sleep 0.25
-  done
-  fail "the status stayed at Sending"
+  wait_for '[ "$(drv status "$MAIN")" != "Sending picture. Please wait..." ]' "the status stayed at Sending" 15
 }
 
 # RMSE (0 … 1) of two pictures of the same size.

@@ -36,11 +36,7 @@ for held in "Quorvel Photo Manager" "Quorvel Photo Manager notes.txt - Editor"; 
   drv wait "$held" 20000 >/dev/null || fail "the window '$held' did not appear"
   start_app
   # Our main window is the one with the status bar.
-  for _ in $(seq 1 100); do
-    [ "$(drv status "$MAIN" 2>/dev/null)" = "Disconnected" ] && break
-    sleep 0.2
-  done
-  expect_eq "$(drv status "$MAIN")" "Disconnected" "the program started beside '$held'"
+  wait_eq 'drv status "$MAIN"' "Disconnected" "the program started beside '$held'"
   if drv msgbox "Quorvel Photo Manager" 500 >/dev/null 2>&1; then fail "a refusal beside '$held'"; fi
   # A second start with a picture finds our window, not the other one.
   ( cd "$WORK" && exec wine "$WORK/QuorvelPhotoManager.exe" "$(winepath -w "$WORK/beside.png")" ) &

@@ -45,9 +45,7 @@ mail_and_check() {
   drv settext "$DLG" 1046 "hand.held@example.org"
   drv click "$DLG" 1
   drv gone "$DLG" 5000 || fail "the dialog stayed open ($1)"
-  local i
-  for i in $(seq 1 75); do [ "$(sends)" -gt "$before" ] && break; sleep 0.2; done
-  [ "$(sends)" -gt "$before" ] || fail "no MAPISendMailW ($1): $(cat "$CAPTURE" 2>/dev/null)"
+  wait_for '[ "$(sends)" -gt "$before" ]' "no MAPISendMailW ($1)"
   expect_eq "$(captured file.0.name)" "$1" "attachment name"
   case "$(captured file.0.path)" in *"\\$1") ;; *) fail "attachment path: $(captured file.0.path)" ;; esac
   expect_eq "$(captured file.0.size)" "$(stat -c %s "$SENT/$1")" "attachment is the prepared picture ($1)"
@@ -64,8 +62,7 @@ grep -aq "img name = __.jpg" "$WORK/log.txt" || fail "the log's name line"
 mail_and_check "写真.jpg"
 
 drv drop "$MAIN" 0 "$(win "$WORK/Фото.png")" || fail "drop failed"
-for i in $(seq 1 40); do [ "$(size)" = "360 280" ] && break; sleep 0.25; done
-expect_eq "$(size)" "360 280" "size of the dropped picture"
+wait_eq size "360 280" "size of the dropped picture"
 expect_eq "$(drv wtitle "$MAIN")" "$MAIN - Фото.png" "title of the dropped picture"
 send_and_check "Фото.jpg" "____.jpg"
 mail_and_check "Фото.jpg"
@@ -77,8 +74,7 @@ ln -sfn "$SENT" "$WINEPREFIX/dosdevices/q:"
 trap 'rm -f "$WINEPREFIX/dosdevices/q:"; cleanup_app' EXIT
 for form in "Q:\\写真.jpg" "$(win "$SENT")\\..\\SENT PICTURES\\写真.jpg"; do
   drv drop "$MAIN" 0 "$form" || fail "drop of $form failed"
-  for i in $(seq 1 40); do [ "$(size)" = "320 240" ] && break; sleep 0.25; done
-  expect_eq "$(size)" "320 240" "size of $form"
+  wait_eq size "320 240" "size of $form"
   send_and_check "写真.jpg" "__.jpg"
   mail_and_check "写真.jpg"
   [ -f "$SENT/写真.jpg" ] || fail "the picture opened as $form is gone"

@@ -360,6 +360,18 @@ int main(int argc, char** argv) {
         if (IsWindow(w)) DestroyWindow(w);
         return 0;
     }
+    if (cmd == "settle") {
+        // Every visible top-level window has handled what was sent to it and
+        // painted what is invalid, so a capture shows the settled screen.
+        EnumWindows([](HWND w, LPARAM) -> BOOL {
+            if (!IsWindowVisible(w)) return TRUE;
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+            RedrawWindow(w, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            return TRUE;
+        }, 0);
+        return 0;
+    }
     if (cmd == "wait") {
         if (arg(3)) waitMs = static_cast<DWORD>(std::atoi(arg(3)));
         HWND w = WaitTop(title, waitMs);
