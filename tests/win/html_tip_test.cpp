@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -70,6 +72,24 @@ struct Backdrop {
         Pump();
     }
     ~Backdrop() { ::DestroyWindow(wnd); }
+    // Waits until the screen shows the bare backdrop: a tip reads what lies
+    // beneath it, and a window just shown or destroyed may take a moment to
+    // reach the screen.
+    bool WaitOnScreen() const {
+        tk::DibSection32 seen(400, 300);
+        tk::WindowDC screen(nullptr);
+        tk::MemoryDC mem(screen.Get());
+        tk::ScopedSelect sel(mem.Get(), seen.Get());
+        for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(10)) {
+            Pump();
+            ::BitBlt(mem.Get(), 0, 0, 400, 300, screen.Get(), 0, 0, SRCCOPY);
+            ::GdiFlush();
+            const std::uint32_t* p = seen.Bits();
+            if (std::all_of(p, p + seen.PixelCount(), [](std::uint32_t c) { return (c & 0xFFFFFF) == 0x285AA0; }))
+                return true;
+        }
+        return false;
+    }
 };
 
 // Four tips painted side by side and compared with their golden picture: a
@@ -94,6 +114,7 @@ TEST(HtToolTipTest, TipsEqualTheirGoldenPicture) {
         tip.SetFillEffect(t.effect, 5);
         tip.SetFrame(RGB(0, 0, 0), 1, 1);
         tip.SetDropShadow(t.shadow ? 4 : 0, t.shadow ? 4 : 0, 50, true, 5, 5);
+        ASSERT_TRUE(backdrop.WaitOnScreen()) << "tip " << column;
         tip.ShowAtPoint(POINT{60, 40}, text);
         Pump();
         ASSERT_TRUE(::IsWindowVisible(tip.Hwnd()));
