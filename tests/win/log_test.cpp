@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -141,9 +142,24 @@ public:
         PROCESS_INFORMATION pi{};
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');
-        if (!::CreateProcessA(m_exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(), &si,
-                              &pi))
+        // Wine now and then refuses a start of the copy just after its last
+        // run ended; a refusal that lasts five seconds is a failure.
+        BOOL started = FALSE;
+        DWORD error = 0;
+        for (int attempt = 0; attempt < 50 && !started; ++attempt) {
+            if (attempt > 0) ::Sleep(100);
+            started = ::CreateProcessA(m_exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                       m_folder.c_str(), &si, &pi);
+            if (!started) error = ::GetLastError();
+        }
+        if (!started) {
+            std::fprintf(stderr, "%s could not be started: error %lu\n", m_exe.c_str(),
+                         static_cast<unsigned long>(error));
             return -1;
+        }
+        if (error != 0)
+            std::fprintf(stderr, "%s started after a refusal (error %lu)\n", m_exe.c_str(),
+                         static_cast<unsigned long>(error));
         ::CloseHandle(pi.hThread);
         DWORD code = static_cast<DWORD>(-1);
         if (::WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
