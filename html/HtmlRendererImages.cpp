@@ -8,6 +8,22 @@
 
 namespace html {
 
+namespace {
+
+// What the image host is asked to load for an image tag's source.
+HtmlImageRequest RequestFor(const HtmlImage& image, int kind) {
+    HtmlImageRequest request;
+    request.kind = kind;
+    request.idres = image.idres;
+    request.iddll = image.iddll;
+    request.handle = image.handle;
+    request.file = image.file;
+    request.library = image.library;
+    return request;
+}
+
+}  // namespace
+
 bool CHtmlRendererCore::StepAnimation() { return StepAnimations(m_animations); }
 
 void CHtmlRendererCore::LayoutImage(HtmlTagKind kind, std::string_view params) {
@@ -19,14 +35,7 @@ void CHtmlRendererCore::LayoutImage(HtmlTagKind kind, std::string_view params) {
     int index = image.index;
     if (kind == TagBitmap || (kind == TagImageList && image.HasSource())) {
         if (!image.HasSource()) return;
-        HtmlImageRequest request;
-        request.kind = ImageBitmap;
-        request.idres = image.idres;
-        request.iddll = image.iddll;
-        request.handle = image.handle;
-        request.file = image.file;
-        request.library = image.library;
-        loaded = m_images->Load(request);
+        loaded = m_images->Load(RequestFor(image, ImageBitmap));
         if (kind == TagBitmap) {
             d.kind = ImageBitmap;
             d.width = ImageExtent(loaded.width, image.width, image.widthPercent);
@@ -60,13 +69,7 @@ void CHtmlRendererCore::LayoutImage(HtmlTagKind kind, std::string_view params) {
         if (!image.HasSource()) return;
         int systemWidth = 0, systemHeight = 0;
         m_images->SystemIconSize(&systemWidth, &systemHeight);
-        HtmlImageRequest request;
-        request.kind = ImageIcon;
-        request.idres = image.idres;
-        request.iddll = image.iddll;
-        request.handle = image.handle;
-        request.file = image.file;
-        request.library = image.library;
+        HtmlImageRequest request = RequestFor(image, ImageIcon);
         request.width = ImageExtent(systemWidth, image.width, image.widthPercent);
         request.height = ImageExtent(systemHeight, image.height, image.heightPercent);
         loaded = m_images->Load(request);
